@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace qtv {
+
+// A failure that the control does not handle itself. It ends the method that met it and reaches the
+// caller as the method's failure status, with its number and description (COM callers see it as an
+// exception with scode 0x800A0000 | number).
+class ControlError : public std::runtime_error {
+public:
+  ControlError(std::int32_t number, std::u16string description)
+      : std::runtime_error("control error " + std::to_string(number)), number_(number),
+        description_(std::move(description)) {}
+
+  [[nodiscard]] std::int32_t number() const noexcept { return number_; }
+  [[nodiscard]] const std::u16string& description() const noexcept { return description_; }
+
+private:
+  std::int32_t number_;
+  std::u16string description_;
+};
+
+} // namespace qtv
