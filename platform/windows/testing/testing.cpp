@@ -1,0 +1,77 @@
+#include <windows.h>
+
+#include <array>
+
+#include "platform/testing.h"
+#include "platform/unique_handle.h"
+
+namespace qtv::platform::testing {
+namespace {
+
+// The capture that a box on this thread reports to; the hook procedure has no other way to reach it.
+thread_local std::vector<std::string>* tMessages = nullptr;
+
+std::string WindowText(HWND window) {
+  std::array<char, 1024> text{};
+  GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  return text.data();
+}
+
+LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && tMessages != nullptr) {
+    const auto box = reinterpret_cast<HWND>(wParam);
+    std::array<char, 64> className{};
+    GetClassNameA(box, className.data(), static_cast<int>(className.size()));
+    if (std::string(className.data()) == "#32770") {
+      // A message box keeps its text in the static control 0xFFFF; OK alone means no other button.
+      constexpr int kTextControl = 0xFFFF;
+      std::string entry = WindowText(box) + "|" + WindowText(GetDlgItem(box, kTextControl));
+      const bool okOnly = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr &&
+                          GetDlgItem(box, IDYES) == nullptr && GetDlgItem(box, IDNO) == nullptr;
+      if (!okOnly) entry += "|not OK only";
+      tMessages->push_back(entry);
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+inline constexpr auto kUnhook = [](HHOOK hook) noexcept { UnhookWindowsHookEx(hook); };
+inline constexpr auto kCloseFileHandle = [](HANDLE handle) noexcept { CloseHandle(handle); };
+inline constexpr auto kInvalidFileHandle = [] { return INVALID_HANDLE_VALUE; };
+
+} // namespace
+
+void SetTempFolderVariable(const std::string& path) {
+  SetEnvironmentVariableA("TMP", path.c_str());
+  SetEnvironmentVariableA("TEMP", path.c_str());
+}
+
+struct MessageCapture::State {
+  std::vector<std::string> messages;
+  std::vector<std::string>* outer = nullptr;
+  UniqueHandle<HHOOK, nullptr, kUnhook> hook;
+};
+
+MessageCapture::MessageCapture() : state_(std::make_unique<State>()) {
+  state_->outer = tMessages;
+  tMessages = &state_->messages;
+  state_->hook.reset(SetWindowsHookExA(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId()));
+}
+
+MessageCapture::~MessageCapture() { tMessages = state_->outer; }
+
+std::vector<std::string> MessageCapture::Messages() { return state_->messages; }
+
+struct ExclusiveHold::State {
+  UniqueHandle<HANDLE, kInvalidFileHandle, kCloseFileHandle> file;
+};
+
+ExclusiveHold::ExclusiveHold(const std::string& path) : state_(std::make_unique<State>()) {
+  state_->file.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+ExclusiveHold::~ExclusiveHold() = default;
+bool ExclusiveHold::held() const noexcept { return state_->file.valid(); }
+
+} // namespace qtv::platform::testing
