@@ -9,7 +9,9 @@ if [ -z "${QTV_WINEPREFIX:-}" ]; then
   QTV_WINEPREFIX=$dir/wineprefix
 fi
 export WINEPREFIX=$QTV_WINEPREFIX WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+# No .NET or HTML engine installs; and a crashing program fails at once instead of waiting in Wine's
+# debugger until its time runs out.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d"}
 if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
   mkdir -p "$WINEPREFIX"
   (

@@ -10,7 +10,7 @@ packages=(
   zlib1g-dev libssl-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine32:i386 xvfb xauth x11-utils xdotool imagemagick
-  libgtk-3-dev valgrind clang-format rhash
+  libgtk-3-dev openbox valgrind clang-format rhash
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 #include "platform/testing.h"
 
@@ -11,13 +12,21 @@ namespace qtv::platform::testing {
 
 void SetTempFolderVariable(const std::string& path) { setenv("TMPDIR", path.c_str(), 1); }
 
-// Message boxes write one line each to standard error: the capture redirects it to a file.
+// Without a desktop, message boxes write one line each to standard error: the capture hides the desktop
+// from the control for its lifetime and redirects standard error to a file.
 struct MessageCapture::State {
   std::FILE* file = nullptr;
   int savedDescriptor = -1;
+  std::vector<std::pair<const char*, std::string>> hiddenVariables;
 };
 
 MessageCapture::MessageCapture() : state_(std::make_unique<State>()) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    if (const char* value = std::getenv(name)) {
+      state_->hiddenVariables.emplace_back(name, value);
+      unsetenv(name);
+    }
+  }
   std::fflush(stderr);
   state_->file = std::tmpfile();
   state_->savedDescriptor = dup(STDERR_FILENO);
@@ -29,6 +38,7 @@ MessageCapture::~MessageCapture() {
   dup2(state_->savedDescriptor, STDERR_FILENO);
   close(state_->savedDescriptor);
   std::fclose(state_->file);
+  for (const auto& [name, value] : state_->hiddenVariables) setenv(name, value.c_str(), 1);
 }
 
 std::vector<std::string> MessageCapture::Messages() {
