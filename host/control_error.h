@@ -3,12 +3,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/abi.h"
+
 namespace qtv {
 
 // A failure that the control does not handle itself. It ends the method that met it and reaches the
 // caller as the method's failure status, with its number and description (COM callers see it as an
 // exception with scode 0x800A0000 | number).
-class ControlError : public std::runtime_error {
+class QTV_EXPORT ControlError : public std::runtime_error {
 public:
   ControlError(std::int32_t number, std::u16string description)
       : std::runtime_error("control error " + std::to_string(number)), number_(number),

@@ -1,0 +1,128 @@
+#include "control/qtv_checksum.h"
+
+#include <algorithm>
+
+#include "about/about_box.h"
+#include "host/dll_interface2.h"
+#include "platform/message_box.h"
+
+namespace qtv {
+namespace {
+
+// The output area the engine writes into: 300 blanks and a NUL.
+std::u16string OutputArea() { return std::u16string(300, u' ') + u'\0'; }
+
+struct ErrorRow {
+  std::int32_t number;
+  const char16_t* description;
+};
+// Numbers 2 to 6 report themselves; any other number is reported as 255.
+constexpr ErrorRow kErrorTable[] = {
+    {2, u"The input file is the same as the output"},
+    {3, u"The input file is empty "},
+    {4, u"The outputfile file is empty "},
+    {5, u"The input file or path is invalid"},
+    {6, u"The output file or path is invalid"},
+};
+constexpr ErrorRow kUnexpectedError = {255, u"Unexpected error"};
+
+constexpr std::int32_t kEmptyInputFile = 3;
+constexpr std::int32_t kInvalidInputFile = 5;
+
+} // namespace
+
+QTVChecksum::~QTVChecksum() { host::UnloadEngine(); }
+
+std::u16string QTVChecksum::StringChecksum(const char16_t* command, std::size_t resultLength,
+                                           std::u16string TheString, std::int32_t Length) {
+  host::EnsureEngineLoaded();
+  std::u16string commandWord = command;
+  std::u16string output = OutputArea();
+  host::CallEngine(commandWord, TheString, output, Length);
+  return output.substr(0, resultLength);
+}
+
+std::u16string QTVChecksum::FileChecksum(const char16_t* command, std::size_t resultLength,
+                                         std::u16string InputFile) {
+  // The engine is made ready before the name is looked at, so even a refused request deploys it.
+  host::EnsureEngineLoaded();
+  if (host::IsEmptyName(InputFile)) {
+    RaiseErrorCode(kEmptyInputFile);
+    return {};
+  }
+  if (!host::CanReadFile(InputFile)) {
+    RaiseErrorCode(kInvalidInputFile);
+    return {};
+  }
+  InputFile += u'\0';
+  std::u16string commandWord = command;
+  std::u16string output = OutputArea();
+  host::CallEngine(commandWord, InputFile, output, 0);
+  return output.substr(0, resultLength);
+}
+
+void QTVChecksum::RaiseErrorCode(const std::int32_t& number) {
+  const auto row = std::find_if(std::begin(kErrorTable), std::end(kErrorTable),
+                                [number](const ErrorRow& candidate) { return candidate.number == number; });
+  const ErrorRow& reported = row != std::end(kErrorTable) ? *row : kUnexpectedError;
+  // Handlers may run code that connects or disconnects handlers: iterate over a snapshot. Each gets
+  // private values, so what one writes reaches neither the control nor the next handler.
+  const auto handlers = handlers_;
+  for (const auto& [cookie, handler] : handlers) {
+    std::int32_t ErrorNumber = reported.number;
+    std::u16string ErrorDescription = reported.description;
+    handler(ErrorNumber, ErrorDescription);
+  }
+}
+
+void QTVChecksum::About() { about::ShowAboutBox(); }
+
+std::u16string QTVChecksum::CRC32String(std::u16string TheString, std::int32_t Length) {
+  return StringChecksum(u"crc32string", 8, std::move(TheString), Length);
+}
+std::u16string QTVChecksum::MD5String(std::u16string TheString, std::int32_t Length) {
+  return StringChecksum(u"md5string", 32, std::move(TheString), Length);
+}
+std::u16string QTVChecksum::SHA1String(std::u16string TheString, std::int32_t Length) {
+  return StringChecksum(u"sha1string", 40, std::move(TheString), Length);
+}
+std::u16string QTVChecksum::SHA256String(std::u16string TheString, std::int32_t Length) {
+  return StringChecksum(u"sha256string", 64, std::move(TheString), Length);
+}
+std::u16string QTVChecksum::Adler32String(std::u16string TheString, std::int32_t Length) {
+  return StringChecksum(u"adler32string", 8, std::move(TheString), Length);
+}
+std::u16string QTVChecksum::CRC32File(std::u16string InputFile) {
+  return FileChecksum(u"crc32file", 8, std::move(InputFile));
+}
+std::u16string QTVChecksum::MD5File(std::u16string InputFile) {
+  return FileChecksum(u"md5file", 32, std::move(InputFile));
+}
+std::u16string QTVChecksum::SHA1File(std::u16string InputFile) {
+  return FileChecksum(u"sha1file", 40, std::move(InputFile));
+}
+std::u16string QTVChecksum::SHA256File(std::u16string InputFile) {
+  return FileChecksum(u"sha256file", 64, std::move(InputFile));
+}
+std::u16string QTVChecksum::Adler32File(std::u16string InputFile) {
+  return FileChecksum(u"adler32file", 8, std::move(InputFile));
+}
+
+std::u16string QTVChecksum::ControlName() { return platform::kControlTitle; }
+
+void QTVChecksum::Resize(std::int32_t& Width, std::int32_t& Height) noexcept {
+  Width = kSizeInTwips;
+  Height = kSizeInTwips;
+}
+
+QTVChecksum::Cookie QTVChecksum::ConnectErrorCode(ErrorCodeHandler handler) {
+  const Cookie cookie = ++lastCookie_;
+  handlers_.emplace_back(cookie, std::move(handler));
+  return cookie;
+}
+
+bool QTVChecksum::DisconnectErrorCode(Cookie cookie) {
+  return std::erase_if(handlers_, [cookie](const auto& entry) { return entry.first == cookie; }) != 0;
+}
+
+} // namespace qtv

@@ -1,0 +1,41 @@
+# The component side of the Windows control library qtvchecksums100.ocx: the type library, written at
+# build time from control/type_library.h, the control object, class factory, self-registration and
+# entry points, and the library's own resources (type library, toolbox bitmap, version record).
+# Included from control/CMakeLists.txt in that folder's scope, once the target qtvchecksums100 exists.
+set(qtv_com_dir ${PROJECT_SOURCE_DIR}/platform/windows/com)
+
+# A Windows program run through the emulator while building: the system's type library writer sets
+# every order, flag and version of the library, which the interface compiler cannot.
+add_executable(qtv_type_library_builder ${qtv_com_dir}/type_library_builder.cpp)
+set_target_properties(qtv_type_library_builder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+target_include_directories(qtv_type_library_builder PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(qtv_type_library_builder PRIVATE oleaut32 ole32 uuid qtv_warnings qtv_static_program)
+
+set(qtv_type_library ${CMAKE_CURRENT_BINARY_DIR}/QTVChecksum100.tlb)
+add_custom_command(OUTPUT ${qtv_type_library}
+  COMMAND qtv_type_library_builder QTVChecksum100.tlb
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+  DEPENDS qtv_type_library_builder
+  COMMENT "Writing the type library QTVChecksum100.tlb"
+  VERBATIM)
+
+set(qtv_control_resources ${PROJECT_SOURCE_DIR}/resources/control.rc)
+set_source_files_properties(${qtv_control_resources} PROPERTIES
+  INCLUDE_DIRECTORIES "${CMAKE_CURRENT_BINARY_DIR};${PROJECT_SOURCE_DIR}/resources;${PROJECT_SOURCE_DIR}"
+  OBJECT_DEPENDS "${qtv_type_library};${PROJECT_SOURCE_DIR}/resources/toolbox.bmp;${PROJECT_SOURCE_DIR}/control/control_registration.h")
+
+target_sources(qtvchecksums100 PRIVATE
+  ${qtv_com_dir}/checksum_object.cpp
+  ${qtv_com_dir}/class_factory.cpp
+  ${qtv_com_dir}/connection_point.cpp
+  ${qtv_com_dir}/errors.cpp
+  ${qtv_com_dir}/module.cpp
+  ${qtv_com_dir}/registration.cpp
+  ${qtv_com_dir}/server.cpp
+  ${qtv_com_dir}/control.def
+  ${qtv_control_resources})
+target_link_libraries(qtvchecksums100 PRIVATE oleaut32 ole32 uuid)
+# The about box's dialog frame and icon: About loads them from the library the about code is linked into.
+target_link_libraries(qtvchecksums100 PRIVATE qtv_about_resources)
+# The entry points are stdcall; the .def names them undecorated.
+target_link_options(qtvchecksums100 PRIVATE -Wl,--enable-stdcall-fixup)

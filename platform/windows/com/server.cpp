@@ -1,0 +1,18 @@
+// The four entry points of the control library as an in-process component server.
+#include <windows.h>
+
+#include <olectl.h>
+
+#include "platform/windows/com/class_factory.h"
+#include "platform/windows/com/module.h"
+#include "platform/windows/com/registration.h"
+
+STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* result) {
+  return qtv::com::GetClassFactory(classId, iid, result);
+}
+
+STDAPI DllCanUnloadNow() { return qtv::com::module::ReleaseIfUnused() ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer() { return qtv::com::RegisterServer(); }
+
+STDAPI DllUnregisterServer() { return qtv::com::UnregisterServer(); }

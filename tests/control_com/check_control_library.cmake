@@ -1,0 +1,20 @@
+# Checks what the control library shows to the outside: exactly the four entry points of a component
+# server, and only system libraries imported.
+#   cmake -DLIBRARY=... -DOBJDUMP=... -P check_control_library.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${LIBRARY}: objdump failed")
+endif()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([^\n]+\n)*)" table "${dump}")
+string(REGEX MATCHALL "\\] [A-Za-z_@0-9]+" exports "${CMAKE_MATCH_1}")
+string(REPLACE "] " "" exports "${exports}")
+if(NOT exports STREQUAL "DllCanUnloadNow;DllGetClassObject;DllRegisterServer;DllUnregisterServer")
+  message(FATAL_ERROR "${LIBRARY}: exports are '${exports}'")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+foreach(import IN LISTS imports)
+  string(TOLOWER "${import}" import)
+  if(NOT import MATCHES "dll name: (kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|msvcrt|ntdll)\\.dll")
+    message(FATAL_ERROR "${LIBRARY}: imports a library that is not part of the system: ${import}")
+  endif()
+endforeach()

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the control library into a private prefix, then builds and runs a user's program against it,
+# once through find_package and once through pkg-config.
+# Usage: check_installed_package.sh BUILD-DIR WORK-DIR CXX
+set -euo pipefail
+build=$1 work=$2 cxx=$3
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$work"
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR"
+
+# Only the headers a user needs.
+(cd "$prefix/include/qtvchecksum" && find . -type f | sort) > "$work/headers"
+printf './control/qtv_checksum.h\n./host/control_error.h\n./platform/abi.h\n' | diff - "$work/headers"
+
+cmake -S "$here/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+"$work/consumer/consumer"
+
+export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+# shellcheck disable=SC2046
+"$cxx" -std=c++20 "$here/consumer/consumer.cpp" -o "$work/consumer-pc" $(pkg-config --cflags --libs qtvchecksum) \
+  -Wl,-rpath,"$prefix/lib"
+"$work/consumer-pc"
