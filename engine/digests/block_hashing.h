@@ -40,8 +40,7 @@ inline constexpr std::uint32_t kBlockSize = 64;
 // How an algorithm writes its length block and its digest words.
 enum class ByteOrder { kLittleEndian, kBigEndian };
 
-template <ByteOrder order>
-inline void StoreWord(std::uint8_t* bytes, std::uint32_t word) noexcept {
+template <ByteOrder order> inline void StoreWord(std::uint8_t* bytes, std::uint32_t word) noexcept {
   if constexpr (order == ByteOrder::kLittleEndian) {
     StoreLittleEndian32(bytes, word);
   } else {
@@ -101,7 +100,8 @@ void Final(Context& context, std::uint8_t* digest) noexcept {
   Update<transform>(context, kPadding, paddingLength);
   Update<transform>(context, lengthBlock, sizeof lengthBlock);
 
-  for (std::size_t i = 0; i < std::size(context.state); ++i) StoreWord<order>(digest + 4 * i, context.state[i]);
+  for (std::size_t i = 0; i < std::size(context.state); ++i)
+    StoreWord<order>(digest + 4 * i, context.state[i]);
 }
 
 } // namespace qtv::engine::block_hashing

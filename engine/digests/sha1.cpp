@@ -12,8 +12,9 @@ using block_hashing::LoadBigEndian32;
 // One round: e += (a <<< 5) + f(b, c, d) + k + w, then b <<<= 30. The caller renames the five words from
 // round to round instead of moving them. The word and the constant are added first, away from the chain
 // that waits for a.
-[[gnu::always_inline]] inline void RoundCh(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d,
-                                           std::uint32_t& e, std::uint32_t w, std::uint32_t k) noexcept {
+[[gnu::always_inline]] inline void RoundCh(std::uint32_t a, std::uint32_t& b, std::uint32_t c,
+                                           std::uint32_t d, std::uint32_t& e, std::uint32_t w,
+                                           std::uint32_t k) noexcept {
   e += w + k;
   e += d ^ (b & (c ^ d)); // Ch(b, c, d) = (b & c) ^ (~b & d)
   e += std::rotl(a, 5);
@@ -29,8 +30,9 @@ using block_hashing::LoadBigEndian32;
   b = std::rotl(b, 30);
 }
 
-[[gnu::always_inline]] inline void RoundMaj(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std::uint32_t d,
-                                            std::uint32_t& e, std::uint32_t w, std::uint32_t k) noexcept {
+[[gnu::always_inline]] inline void RoundMaj(std::uint32_t a, std::uint32_t& b, std::uint32_t c,
+                                            std::uint32_t d, std::uint32_t& e, std::uint32_t w,
+                                            std::uint32_t k) noexcept {
   // Maj(b, c, d) = (c & d) | (b & (c ^ d)); the two halves share no bit, so they are added, and the
   // half without b is ready first.
   e += w + k;

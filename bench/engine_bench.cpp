@@ -1,0 +1,370 @@
+// The engine's speed beside the code it is measured against, in one run: the ten commands through
+// interface1, OpenSSL's scalar digests, zlib's checksums called directly, and a plain fread loop feeding
+// zlib. A table of throughput ratios closes the run.
+//
+// Every benchmark repeats, in random interleaving with all the others, so that a busy phase of the
+// machine does not fall on one side of a comparison only: a run on 1 MiB or 16 bytes 60 times for about
+// 10 ms, a run on 256 MiB 9 times for one pass or more. Throughput counts the processor time of the
+// measuring thread, user and system (the file reads come from the page cache, so that is all of their
+// cost), which leaves out the time other processes on a shared machine take the processor away. The
+// ratio that is judged compares the best repetition of each side, since interference only ever slows a
+// run down; the ratio of the medians stands beside it to show how much the machine disturbed the run.
+#include <benchmark/benchmark.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "engine/interface1.h"
+
+namespace {
+
+// OpenSSL chooses its code when libcrypto is loaded, from this variable: the masks clear SSSE3 (bit 41),
+// XOP (bit 43) and AVX (bit 60) of the first capability word, and BMI1 (bit 3), AVX2 (bit 5), BMI2 (bit 8)
+// and the SHA extensions (bit 29) of the second, which leaves its general-purpose integer code.
+constexpr const char* kScalarOpenSSL = "~0x10000A0000000000:~0x20000128";
+
+constexpr std::size_t kLargeString = std::size_t{1} << 20;
+constexpr std::size_t kSmallString = 16;
+constexpr std::size_t kFileSize = std::size_t{256} << 20;
+constexpr std::size_t kReadBlock = 4096;
+
+std::vector<unsigned char> gBytes; // the file's contents; the string inputs are its first bytes
+std::filesystem::path gFile;
+
+// What each benchmark measured and computed, for the table at the end.
+struct Measured {
+  std::size_t bytesPerIteration = 0;
+  std::vector<double> bytesPerSecond; // one per repetition
+  std::string checksum;               // the text a run produced, to confirm that two sides did the same work
+};
+std::map<std::string, Measured> gMeasured;
+
+const char* Input() { return reinterpret_cast<const char*>(gBytes.data()); }
+
+std::string Hex(const unsigned char* bytes, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::array<char, 3> digits;
+    std::snprintf(digits.data(), digits.size(), "%02x", bytes[i]);
+    text += digits.data();
+  }
+  return text;
+}
+
+std::string Hex32(uLong value) {
+  std::array<char, 9> digits;
+  std::snprintf(digits.data(), digits.size(), "%08lx", value);
+  return digits.data();
+}
+
+void Record(const std::string& name, std::size_t bytes, std::string checksum) {
+  Measured& measured = gMeasured[name];
+  measured.bytesPerIteration = bytes;
+  measured.checksum = std::move(checksum);
+}
+
+void EngineString(benchmark::State& state, const std::string& name, const char* word, std::size_t size) {
+  std::array<char, 302> output{};
+  for (auto _ : state) {
+    interface1(word, Input(), output.data(), static_cast<std::int32_t>(size));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * size));
+  Record(name, size, output.data());
+}
+
+void EngineFile(benchmark::State& state, const std::string& name, const char* word) {
+  std::array<char, 302> output{};
+  for (auto _ : state) {
+    interface1(word, gFile.c_str(), output.data(), 0);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
+  Record(name, kFileSize, output.data());
+}
+
+struct FreeMd {
+  void operator()(EVP_MD* md) const noexcept { EVP_MD_free(md); }
+};
+struct FreeMdContext {
+  void operator()(EVP_MD_CTX* context) const noexcept { EVP_MD_CTX_free(context); }
+};
+
+void OpenSSLDigest(benchmark::State& state, const std::string& name, const char* algorithm,
+                   std::size_t size) {
+  // Fetched once, so that a short message measures the digest rather than OpenSSL's method lookup.
+  const std::unique_ptr<EVP_MD, FreeMd> md(EVP_MD_fetch(nullptr, algorithm, nullptr));
+  const std::unique_ptr<EVP_MD_CTX, FreeMdContext> context(EVP_MD_CTX_new());
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+  unsigned int digestSize = 0;
+  for (auto _ : state) {
+    EVP_DigestInit_ex2(context.get(), md.get(), nullptr);
+    EVP_DigestUpdate(context.get(), gBytes.data(), size);
+    EVP_DigestFinal_ex(context.get(), digest.data(), &digestSize);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * size));
+  Record(name, size, Hex(digest.data(), digestSize));
+}
+
+using RunningChecksum = uLong (*)(uLong, const Bytef*, uInt);
+
+void ZlibDirect(benchmark::State& state, const std::string& name, RunningChecksum checksum, uLong start,
+                std::size_t size) {
+  uLong value = start;
+  for (auto _ : state) {
+    value = checksum(start, gBytes.data(), static_cast<uInt>(size));
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * size));
+  Record(name, size, Hex32(value));
+}
+
+// The plainest way to checksum a file: 4096-byte freads with stdio's own buffering, each fed to zlib.
+void FreadLoop(benchmark::State& state, const std::string& name, RunningChecksum checksum, uLong start) {
+  uLong value = start;
+  std::array<unsigned char, kReadBlock> block;
+  for (auto _ : state) {
+    std::FILE* file = std::fopen(gFile.c_str(), "rb");
+    if (file == nullptr) {
+      state.SkipWithError("cannot open the benchmark file");
+      return;
+    }
+    value = start;
+    while (std::size_t count = std::fread(block.data(), 1, block.size(), file)) {
+      value = checksum(value, block.data(), static_cast<uInt>(count));
+    }
+    std::fclose(file);
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
+  Record(name, kFileSize, Hex32(value));
+}
+
+struct Algorithm {
+  const char* title;
+  const char* stringWord;
+  const char* fileWord;
+  const char* openssl; // null for the running checksums
+  RunningChecksum zlib;
+  uLong start;
+};
+constexpr std::array<Algorithm, 5> kAlgorithms = {{
+    {"MD5", "md5string", "md5file", "MD5", nullptr, 0},
+    {"SHA-1", "sha1string", "sha1file", "SHA1", nullptr, 0},
+    {"SHA-256", "sha256string", "sha256file", "SHA256", nullptr, 0},
+    {"CRC-32", "crc32string", "crc32file", nullptr, crc32, 0},
+    {"Adler-32", "adler32string", "adler32file", nullptr, adler32, 1},
+}};
+
+std::string SizeName(std::size_t size) {
+  return size >= (std::size_t{1} << 20) ? std::to_string(size >> 20) + "MiB" : std::to_string(size) + "B";
+}
+
+void RegisterAll() {
+  const auto configure = [](benchmark::internal::Benchmark* benchmark, std::size_t size) {
+    benchmark->Unit(benchmark::kMicrosecond);
+    if (size == kFileSize) {
+      benchmark->Repetitions(9)->MinTime(0.05);
+    } else {
+      benchmark->Repetitions(60)->MinTime(0.01);
+    }
+  };
+  for (const Algorithm& algorithm : kAlgorithms) {
+    for (std::size_t size : {kLargeString, kSmallString, kFileSize}) {
+      const std::string name = std::string(algorithm.stringWord) + "/" + SizeName(size);
+      configure(benchmark::RegisterBenchmark(name.c_str(), EngineString, name, algorithm.stringWord, size),
+                size);
+      if (size == kFileSize) continue;
+      if (algorithm.openssl != nullptr) {
+        const std::string reference = std::string("openssl_") + algorithm.openssl + "/" + SizeName(size);
+        configure(benchmark::RegisterBenchmark(reference.c_str(), OpenSSLDigest, reference, algorithm.openssl,
+                                               size),
+                  size);
+      } else {
+        const std::string reference = std::string("zlib_") + algorithm.stringWord + "/" + SizeName(size);
+        configure(benchmark::RegisterBenchmark(reference.c_str(), ZlibDirect, reference, algorithm.zlib,
+                                               algorithm.start, size),
+                  size);
+      }
+    }
+    const std::string file = std::string(algorithm.fileWord) + "/" + SizeName(kFileSize);
+    configure(benchmark::RegisterBenchmark(file.c_str(), EngineFile, file, algorithm.fileWord), kFileSize);
+    if (algorithm.zlib != nullptr) {
+      const std::string loop = std::string("fread_zlib_") + algorithm.fileWord + "/" + SizeName(kFileSize);
+      configure(benchmark::RegisterBenchmark(loop.c_str(), FreadLoop, loop, algorithm.zlib, algorithm.start),
+                kFileSize);
+    }
+  }
+}
+
+// Records every repetition and shows only the medians, which keeps the console to one line a benchmark.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+  using ConsoleReporter::ConsoleReporter;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    std::vector<Run> shown;
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.cpu_accumulated_time > 0) {
+        Measured& measured = gMeasured[run.run_name.function_name];
+        const double bytes =
+            static_cast<double>(measured.bytesPerIteration) * static_cast<double>(run.iterations);
+        measured.bytesPerSecond.push_back(bytes / run.cpu_accumulated_time);
+      }
+      if (run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions == 1) {
+        shown.push_back(run);
+      }
+    }
+    if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
+  }
+};
+
+double Best(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void PrintRatio(const std::string& title, const std::string& ours, const std::string& reference,
+                const char* aim, double aimRatio) {
+  const auto oursRun = gMeasured.find(ours);
+  const auto referenceRun = gMeasured.find(reference);
+  if (oursRun == gMeasured.end() || referenceRun == gMeasured.end() ||
+      oursRun->second.bytesPerSecond.empty() || referenceRun->second.bytesPerSecond.empty()) {
+    return; // filtered out of this run
+  }
+  const Measured& our = oursRun->second;
+  const Measured& their = referenceRun->second;
+  const double ratio = Best(our.bytesPerSecond) / Best(their.bytesPerSecond);
+  const double medianRatio = Median(our.bytesPerSecond) / Median(their.bytesPerSecond);
+  const char* verdict = our.checksum != their.checksum ? "RESULTS DIFFER"
+                        : aimRatio == 0                ? ""
+                        : ratio >= aimRatio            ? "met"
+                                                       : "MISSED";
+  std::printf("%-44s %9.1f %9.1f %7.3f %7.3f  %-7s %s\n", title.c_str(), Best(our.bytesPerSecond) / 1e6,
+              Best(their.bytesPerSecond) / 1e6, ratio, medianRatio, aim, verdict);
+}
+
+void PrintTable() {
+  std::printf("\nThroughput in MB/s (10^6 bytes per second of processor time) of the best repetition;\n"
+              "ratio = ours / reference, of the best repetitions and of the medians\n");
+  std::printf("%-44s %9s %9s %7s %7s  %-7s\n", "comparison", "ours", "reference", "ratio", "median", "aim");
+  for (const Algorithm& algorithm : kAlgorithms) {
+    const std::string string = algorithm.stringWord;
+    if (algorithm.openssl != nullptr) {
+      const std::string reference = std::string("openssl_") + algorithm.openssl;
+      PrintRatio(std::string(algorithm.title) + " string 1 MiB / OpenSSL scalar", string + "/1MiB",
+                 reference + "/1MiB", ">=0.95", 0.95);
+      PrintRatio(std::string(algorithm.title) + " string 16 B / OpenSSL scalar", string + "/16B",
+                 reference + "/16B", "-", 0);
+    } else {
+      const std::string reference = "zlib_" + string;
+      PrintRatio(std::string(algorithm.title) + " string 1 MiB / zlib direct", string + "/1MiB",
+                 reference + "/1MiB", ">=0.98", 0.98);
+      PrintRatio(std::string(algorithm.title) + " string 16 B / zlib direct", string + "/16B",
+                 reference + "/16B", "-", 0);
+    }
+  }
+  for (const Algorithm& algorithm : kAlgorithms) {
+    const std::string file = std::string(algorithm.fileWord) + "/256MiB";
+    PrintRatio(std::string(algorithm.title) + " file / string, 256 MiB", file,
+               std::string(algorithm.stringWord) + "/256MiB", algorithm.zlib ? "-" : ">=0.90",
+               algorithm.zlib ? 0 : 0.90);
+    if (algorithm.zlib != nullptr) {
+      PrintRatio(std::string(algorithm.title) + " file / fread loop + zlib, 256 MiB", file,
+                 "fread_zlib_" + std::string(algorithm.fileWord) + "/256MiB", ">=0.90", 0.90);
+    }
+  }
+}
+
+// The benchmark file lives in a folder of its own under the temporary folder and goes with it at exit.
+class BenchmarkFile {
+public:
+  BenchmarkFile() {
+    folder_ = std::filesystem::temp_directory_path() / ("qtv_engine_bench." + std::to_string(getpid()));
+    std::filesystem::create_directory(folder_);
+    gFile = folder_ / "input.bin";
+
+    gBytes.resize(kFileSize);
+    std::uint64_t random = 0x9e3779b97f4a7c15;
+    for (unsigned char& byte : gBytes) {
+      random ^= random << 13;
+      random ^= random >> 7;
+      random ^= random << 17;
+      byte = static_cast<unsigned char>(random >> 56);
+    }
+    std::FILE* file = std::fopen(gFile.c_str(), "wb");
+    const bool written = file != nullptr &&
+                         std::fwrite(gBytes.data(), 1, gBytes.size(), file) == gBytes.size() &&
+                         std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    if (file != nullptr) std::fclose(file);
+    if (!written) throw std::system_error(errno, std::generic_category(), "writing " + gFile.string());
+
+    // One full read puts the whole file in the page cache before the first measurement.
+    std::vector<unsigned char> scratch(std::size_t{1} << 20);
+    file = std::fopen(gFile.c_str(), "rb");
+    while (file != nullptr && std::fread(scratch.data(), 1, scratch.size(), file) > 0) {
+    }
+    if (file != nullptr) std::fclose(file);
+  }
+  ~BenchmarkFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  BenchmarkFile(const BenchmarkFile&) = delete;
+  BenchmarkFile& operator=(const BenchmarkFile&) = delete;
+
+private:
+  std::filesystem::path folder_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  // libcrypto reads its capability mask while it is loaded, before main; so the program runs itself
+  // again with the mask in its environment.
+  const char* mask = std::getenv("OPENSSL_ia32cap");
+  if (mask == nullptr || std::strcmp(mask, kScalarOpenSSL) != 0) {
+    setenv("OPENSSL_ia32cap", kScalarOpenSSL, 1);
+    execv("/proc/self/exe", argv);
+    std::perror("engine_bench: running again with OPENSSL_ia32cap");
+    return 1;
+  }
+
+  // Defaults first, so that the same flags given on the command line win.
+  std::vector<char*> arguments = {argv[0]};
+  std::string interleaving = "--benchmark_enable_random_interleaving=true";
+  arguments.push_back(interleaving.data());
+  arguments.insert(arguments.end(), argv + 1, argv + argc);
+  int count = static_cast<int>(arguments.size());
+  benchmark::Initialize(&count, arguments.data());
+  if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
+
+  std::printf("OPENSSL_ia32cap=%s; preparing a %zu MiB file in the page cache\n", kScalarOpenSSL,
+              kFileSize >> 20);
+  const BenchmarkFile file;
+  RegisterAll();
+  RecordingReporter reporter(isatty(fileno(stdout)) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                    : benchmark::ConsoleReporter::OO_Tabular);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  PrintTable();
+  benchmark::Shutdown();
+  return 0;
+}
