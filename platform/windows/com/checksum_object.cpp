@@ -11,7 +11,9 @@
 
 namespace qtv::com {
 
-ChecksumObject::ChecksumObject() : connections_(*this) {
+ChecksumObject::ChecksumObject()
+    : connections_(*this), ole_(static_cast<IQTVChecksum&>(*this), control_),
+      persistence_(static_cast<IQTVChecksum&>(*this)) {
   ComPtr<ITypeLib> library;
   ThrowIfFailed(module::TypeLibrary(Out(library)));
   ThrowIfFailed(library.get()->GetTypeInfoOfGuid(ToGuid(control::kInterfaceId), Out(dispatchInfo_)));
@@ -35,6 +37,10 @@ STDMETHODIMP ChecksumObject::QueryInterface(REFIID iid, void** result) {
     *result = static_cast<IProvideClassInfo2*>(this);
   } else if (iid == IID_ISupportErrorInfo) {
     *result = static_cast<ISupportErrorInfo*>(this);
+  } else if (void* sited = ole_.Find(iid)) {
+    *result = sited;
+  } else if (void* saved = persistence_.Find(iid)) {
+    *result = saved;
   } else {
     *result = nullptr;
     return E_NOINTERFACE;

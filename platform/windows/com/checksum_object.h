@@ -1,7 +1,8 @@
 #pragma once
 // The control object QTVChecksum as the component runtime sees it: the dual interface _QTVChecksum,
 // whose late-bound side runs through the type library, the connection point of its event, its class
-// information and error objects. It owns one control and forwards each ErrorCode to its sinks.
+// information and error objects. It owns one control and forwards each ErrorCode to its sinks. The
+// interfaces with which containers site, size, draw and save it belong to its two OLE parts.
 //
 // It offers no safety interface: it reads any file it is given, so it is not safe for scripting or
 // initialisation.
@@ -15,6 +16,8 @@
 #include "platform/windows/com/checksum_interface.h"
 #include "platform/windows/com/com_handles.h"
 #include "platform/windows/com/connection_point.h"
+#include "platform/windows/com/ole_control.h"
+#include "platform/windows/com/ole_persistence.h"
 #include "platform/windows/com/ref_counted.h"
 
 namespace qtv::com {
@@ -72,6 +75,8 @@ private:
   ComPtr<ITypeInfo> methodInfo_;
   ComPtr<ITypeInfo> classInfo_;
   EventConnectionPoint connections_;
+  OleControl ole_;
+  OlePersistence persistence_;
   // Declared last so that it ends first: its termination handler runs while the rest still stands.
   QTVChecksum control_;
 };

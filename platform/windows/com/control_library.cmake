@@ -1,6 +1,7 @@
 # The component side of the Windows control library qtvchecksums100.ocx: the type library, written at
-# build time from control/type_library.h, the control object, class factory, self-registration and
-# entry points, and the library's own resources (type library, toolbox bitmap, version record).
+# build time from control/type_library.h, the control object with the interfaces containers site and
+# save it through, class factory, self-registration and entry points, and the library's own resources
+# (type library, toolbox bitmap, version record).
 # Included from control/CMakeLists.txt in that folder's scope, once the target qtvchecksums100 exists.
 set(qtv_com_dir ${PROJECT_SOURCE_DIR}/platform/windows/com)
 
@@ -30,11 +31,14 @@ target_sources(qtvchecksums100 PRIVATE
   ${qtv_com_dir}/connection_point.cpp
   ${qtv_com_dir}/errors.cpp
   ${qtv_com_dir}/module.cpp
+  ${qtv_com_dir}/ole_box.cpp
+  ${qtv_com_dir}/ole_control.cpp
+  ${qtv_com_dir}/ole_persistence.cpp
   ${qtv_com_dir}/registration.cpp
   ${qtv_com_dir}/server.cpp
   ${qtv_com_dir}/control.def
   ${qtv_control_resources})
-target_link_libraries(qtvchecksums100 PRIVATE oleaut32 ole32 uuid)
+target_link_libraries(qtvchecksums100 PRIVATE oleaut32 ole32 uuid user32 gdi32)
 # The about box's dialog frame and icon: About loads them from the library the about code is linked into.
 target_link_libraries(qtvchecksums100 PRIVATE qtv_about_resources)
 # The entry points are stdcall; the .def names them undecorated.
