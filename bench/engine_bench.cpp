@@ -6,35 +6,26 @@
 // machine does not fall on one side of a comparison only: a run on 1 MiB or 16 bytes 60 times for about
 // 10 ms, a run on 256 MiB 9 times for one pass or more. Throughput counts the processor time of the
 // measuring thread, user and system (the file reads come from the page cache, so that is all of their
-// cost), which leaves out the time other processes on a shared machine take the processor away. The
-// ratio that is judged compares the best repetition of each side, since interference only ever slows a
-// run down; the ratio of the medians stands beside it to show how much the machine disturbed the run.
+// cost); bench_report.h says how the table judges it.
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <unistd.h>
 #include <zlib.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
+#include "bench/bench_report.h"
 #include "engine/interface1.h"
 
 namespace {
 
-// OpenSSL chooses its code when libcrypto is loaded, from this variable: the masks clear SSSE3 (bit 41),
-// XOP (bit 43) and AVX (bit 60) of the first capability word, and BMI1 (bit 3), AVX2 (bit 5), BMI2 (bit 8)
-// and the SHA extensions (bit 29) of the second, which leaves its general-purpose integer code.
-constexpr const char* kScalarOpenSSL = "~0x10000A0000000000:~0x20000128";
+using namespace qtv::bench;
 
 constexpr std::size_t kLargeString = std::size_t{1} << 20;
 constexpr std::size_t kSmallString = 16;
@@ -44,37 +35,7 @@ constexpr std::size_t kReadBlock = 4096;
 std::vector<unsigned char> gBytes; // the file's contents; the string inputs are its first bytes
 std::filesystem::path gFile;
 
-// What each benchmark measured and computed, for the table at the end.
-struct Measured {
-  std::size_t bytesPerIteration = 0;
-  std::vector<double> bytesPerSecond; // one per repetition
-  std::string checksum;               // the text a run produced, to confirm that two sides did the same work
-};
-std::map<std::string, Measured> gMeasured;
-
 const char* Input() { return reinterpret_cast<const char*>(gBytes.data()); }
-
-std::string Hex(const unsigned char* bytes, std::size_t count) {
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::array<char, 3> digits;
-    std::snprintf(digits.data(), digits.size(), "%02x", bytes[i]);
-    text += digits.data();
-  }
-  return text;
-}
-
-std::string Hex32(uLong value) {
-  std::array<char, 9> digits;
-  std::snprintf(digits.data(), digits.size(), "%08lx", value);
-  return digits.data();
-}
-
-void Record(const std::string& name, std::size_t bytes, std::string checksum) {
-  Measured& measured = gMeasured[name];
-  measured.bytesPerIteration = bytes;
-  measured.checksum = std::move(checksum);
-}
 
 void EngineString(benchmark::State& state, const std::string& name, const char* word, std::size_t size) {
   std::array<char, 302> output{};
@@ -213,55 +174,6 @@ void RegisterAll() {
   }
 }
 
-// Records every repetition and shows only the medians, which keeps the console to one line a benchmark.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-  using ConsoleReporter::ConsoleReporter;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown;
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.cpu_accumulated_time > 0) {
-        Measured& measured = gMeasured[run.run_name.function_name];
-        const double bytes =
-            static_cast<double>(measured.bytesPerIteration) * static_cast<double>(run.iterations);
-        measured.bytesPerSecond.push_back(bytes / run.cpu_accumulated_time);
-      }
-      if (run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions == 1) {
-        shown.push_back(run);
-      }
-    }
-    if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
-  }
-};
-
-double Best(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-void PrintRatio(const std::string& title, const std::string& ours, const std::string& reference,
-                const char* aim, double aimRatio) {
-  const auto oursRun = gMeasured.find(ours);
-  const auto referenceRun = gMeasured.find(reference);
-  if (oursRun == gMeasured.end() || referenceRun == gMeasured.end() ||
-      oursRun->second.bytesPerSecond.empty() || referenceRun->second.bytesPerSecond.empty()) {
-    return; // filtered out of this run
-  }
-  const Measured& our = oursRun->second;
-  const Measured& their = referenceRun->second;
-  const double ratio = Best(our.bytesPerSecond) / Best(their.bytesPerSecond);
-  const double medianRatio = Median(our.bytesPerSecond) / Median(their.bytesPerSecond);
-  const char* verdict = our.checksum != their.checksum ? "RESULTS DIFFER"
-                        : aimRatio == 0                ? ""
-                        : ratio >= aimRatio            ? "met"
-                                                       : "MISSED";
-  std::printf("%-44s %9.1f %9.1f %7.3f %7.3f  %-7s %s\n", title.c_str(), Best(our.bytesPerSecond) / 1e6,
-              Best(their.bytesPerSecond) / 1e6, ratio, medianRatio, aim, verdict);
-}
-
 void PrintTable() {
   std::printf("\nThroughput in MB/s (10^6 bytes per second of processor time) of the best repetition;\n"
               "ratio = ours / reference, of the best repetitions and of the medians\n");
@@ -338,24 +250,8 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-  // libcrypto reads its capability mask while it is loaded, before main; so the program runs itself
-  // again with the mask in its environment.
-  const char* mask = std::getenv("OPENSSL_ia32cap");
-  if (mask == nullptr || std::strcmp(mask, kScalarOpenSSL) != 0) {
-    setenv("OPENSSL_ia32cap", kScalarOpenSSL, 1);
-    execv("/proc/self/exe", argv);
-    std::perror("engine_bench: running again with OPENSSL_ia32cap");
-    return 1;
-  }
-
-  // Defaults first, so that the same flags given on the command line win.
-  std::vector<char*> arguments = {argv[0]};
-  std::string interleaving = "--benchmark_enable_random_interleaving=true";
-  arguments.push_back(interleaving.data());
-  arguments.insert(arguments.end(), argv + 1, argv + argc);
-  int count = static_cast<int>(arguments.size());
-  benchmark::Initialize(&count, arguments.data());
-  if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
+  if (!RunWithScalarOpenSSL(argv, "engine_bench")) return 1;
+  if (!InitializeInterleaved(argc, argv)) return 1;
 
   std::printf("OPENSSL_ia32cap=%s; preparing a %zu MiB file in the page cache\n", kScalarOpenSSL,
               kFileSize >> 20);

@@ -1,12 +1,35 @@
 #!/usr/bin/env bash
-# Builds and runs every test: Linux, 32-bit Windows under Wine, and Linux under the sanitizers.
-# Usage: scripts/test.sh [preset ...]   (default: linux win32 asan)
+# Builds and runs every test: Linux, 32-bit Windows under Wine, Linux under AddressSanitizer with
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and a short run of each fuzzer.
+# Usage: scripts/test.sh [preset ...]   (default: linux win32 asan tsan fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux win32 asan)
+[ ${#presets[@]} -gt 0 ] || presets=(linux win32 asan tsan fuzz)
+
+# Starts one persistent wineserver for the build tree's prefix, so that each test process starts in a
+# fraction of a second. Wine's own output goes to a log that is shown only when the start fails: a wine
+# process holding ctest's pipe would keep ctest waiting.
+start_wine() {
+  export QTV_WINEPREFIX=$PWD/build/win32/wineprefix
+  local log=$PWD/build/win32/wine-start.log
+  if ! cmake/wine-run.sh cmd /c exit >"$log" 2>&1 </dev/null; then
+    echo "Wine could not start in $QTV_WINEPREFIX:" >&2
+    cat "$log" >&2
+    return 1
+  fi
+  # The server of that first start lingers a few seconds; a second server for the same prefix would
+  # refuse to start (status 2), so wait for it to end first.
+  WINEPREFIX=$QTV_WINEPREFIX wineserver -w
+  WINEPREFIX=$QTV_WINEPREFIX wineserver -p >>"$log" 2>&1 </dev/null || [ $? -eq 2 ]
+}
+
+stop_wine() {
+  WINEPREFIX=$QTV_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+  unset QTV_WINEPREFIX
+}
 
 for preset in "${presets[@]}"; do
   echo "== $preset: configure and build"
@@ -15,11 +38,7 @@ for preset in "${presets[@]}"; do
   exclude=()
   case "$preset" in
     win32)
-      # A warm, persistent wineserver makes each test process start in a fraction of a second. All
-      # output goes to /dev/null: a wine process holding ctest's pipe would keep ctest waiting.
-      export QTV_WINEPREFIX=$PWD/build/win32/wineprefix
-      cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 </dev/null
-      (WINEPREFIX=$QTV_WINEPREFIX wineserver -p) >/dev/null 2>&1 </dev/null
+      start_wine
       exclude=(-LE slow)
       ;;
     asan) exclude=(-LE slow) ;;
@@ -27,9 +46,6 @@ for preset in "${presets[@]}"; do
   echo "== $preset: test"
   status=0
   ctest --preset "$preset" "${exclude[@]}" || status=$?
-  if [ "$preset" = win32 ]; then
-    WINEPREFIX=$QTV_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
-    unset QTV_WINEPREFIX
-  fi
+  [ "$preset" != win32 ] || stop_wine
   [ $status -eq 0 ] || exit $status
 done
