@@ -11,19 +11,22 @@ presets=("$@")
 
 # Starts one persistent wineserver for the build tree's prefix, so that each test process starts in a
 # fraction of a second. Wine's own output goes to a log that is shown only when the start fails: a wine
-# process holding ctest's pipe would keep ctest waiting.
+# process holding ctest's pipe would keep ctest waiting until the test's time runs out.
 start_wine() {
   export QTV_WINEPREFIX=$PWD/build/win32/wineprefix
   local log=$PWD/build/win32/wine-start.log
+  # The first start creates the prefix; its server lingers a few seconds, and a second server for the
+  # same prefix would refuse to start (status 2), so wait for it to end.
   if ! cmake/wine-run.sh cmd /c exit >"$log" 2>&1 </dev/null; then
     echo "Wine could not start in $QTV_WINEPREFIX:" >&2
     cat "$log" >&2
     return 1
   fi
-  # The server of that first start lingers a few seconds; a second server for the same prefix would
-  # refuse to start (status 2), so wait for it to end first.
   WINEPREFIX=$QTV_WINEPREFIX wineserver -w
   WINEPREFIX=$QTV_WINEPREFIX wineserver -p >>"$log" 2>&1 </dev/null || [ $? -eq 2 ]
+  # Wine's own services start with the first program a server runs and live as long as the server; they
+  # must start here, writing to the log, and not inherit the output pipe of the first test program.
+  cmake/wine-run.sh cmd /c exit >>"$log" 2>&1 </dev/null
 }
 
 stop_wine() {
