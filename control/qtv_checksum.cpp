@@ -9,8 +9,21 @@
 namespace qtv {
 namespace {
 
-// The output area the engine writes into: 300 blanks and a NUL.
-std::u16string OutputArea() { return std::u16string(300, u' ') + u'\0'; }
+// The output area the engine writes into: 300 blanks and a NUL. Each call gets its own copy, with room
+// for the NUL that the call adds and the text that comes back, so the area is allocated once per call.
+std::u16string OutputArea() {
+  static const std::u16string area = std::u16string(300, u' ') + u'\0';
+  std::u16string output;
+  output.reserve(area.size() + 1);
+  output = area;
+  return output;
+}
+
+// The checksum is the start of the area the engine wrote; it keeps the area's storage.
+std::u16string Digits(std::u16string&& output, std::size_t length) {
+  output.resize(std::min(length, output.size()));
+  return std::move(output);
+}
 
 struct ErrorRow {
   std::int32_t number;
@@ -36,10 +49,9 @@ QTVChecksum::~QTVChecksum() { host::UnloadEngine(); }
 std::u16string QTVChecksum::StringChecksum(const char16_t* command, std::size_t resultLength,
                                            std::u16string TheString, std::int32_t Length) {
   host::EnsureEngineLoaded();
-  std::u16string commandWord = command;
   std::u16string output = OutputArea();
-  host::CallEngine(commandWord, TheString, output, Length);
-  return output.substr(0, resultLength);
+  host::CallEngine(command, TheString, output, Length);
+  return Digits(std::move(output), resultLength);
 }
 
 std::u16string QTVChecksum::FileChecksum(const char16_t* command, std::size_t resultLength,
@@ -55,10 +67,9 @@ std::u16string QTVChecksum::FileChecksum(const char16_t* command, std::size_t re
     return {};
   }
   InputFile += u'\0';
-  std::u16string commandWord = command;
   std::u16string output = OutputArea();
-  host::CallEngine(commandWord, InputFile, output, 0);
-  return output.substr(0, resultLength);
+  host::CallEngine(command, InputFile, output, 0);
+  return Digits(std::move(output), resultLength);
 }
 
 void QTVChecksum::RaiseErrorCode(const std::int32_t& number) {

@@ -65,7 +65,8 @@ std::optional<std::u16string> GetTempFolder() {
 bool CreateFolderPath(const std::u16string& folder) {
   std::u16string path = folder;
   if (path.empty() || path.back() != kSeparator) path += kSeparator;
-  for (std::size_t end = path.find(kSeparator); end != std::u16string::npos; end = path.find(kSeparator, end + 1)) {
+  for (std::size_t end = path.find(kSeparator); end != std::u16string::npos;
+       end = path.find(kSeparator, end + 1)) {
     platform::CreateOneFolder(platform::ToAnsi(path.substr(0, end + 1)));
   }
   return platform::IsFolder(platform::ToAnsi(folder));
@@ -123,7 +124,7 @@ void EnsureEngineLoaded() {
 
 void UnloadEngine() noexcept { ForgetEngine(); }
 
-std::int32_t CallEngine(std::u16string& command, std::u16string& input, std::u16string& output,
+std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
                         std::int32_t length) {
   if (tEngine.EngineHandle == 0) {
     platform::ShowMessage(std::u16string(kLoadFailed));
@@ -133,18 +134,20 @@ std::int32_t CallEngine(std::u16string& command, std::u16string& input, std::u16
     platform::ShowMessage(std::u16string(kEntryMissing));
     return 0;
   }
-  command += u'\0';
-  input += u'\0';
-  output += u'\0';
+  // Each text ends in a NUL of its own; a NUL converts to one zero byte, so it is added after the
+  // conversion, where the converted text has room for it.
   std::string commandBytes = platform::ToAnsi(command);
+  commandBytes += '\0';
   std::string inputBytes = platform::ToAnsi(input);
+  inputBytes += '\0';
+  output += u'\0';
   std::string outputBytes = platform::ToAnsi(output);
   // The engine reads `length` bytes of input: never more than the buffer holds. A negative length goes
   // through, and the engine refuses it.
   const auto available = static_cast<std::int32_t>(std::min<std::size_t>(inputBytes.size(), INT32_MAX));
   const std::int32_t result = platform::CallEntry(tEngine.EngineEntry, commandBytes.data(), inputBytes.data(),
                                                   outputBytes.data(), std::min(length, available));
-  output = platform::FromAnsi(outputBytes);
+  platform::FromAnsi(outputBytes, output);
   return result;
 }
 

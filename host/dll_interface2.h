@@ -42,9 +42,9 @@ bool CreateFolderPath(const std::u16string& folder);
 void WriteEngineFile(const std::u16string& path, int resourceId);
 
 // Sends one request to the engine: the three texts travel as NUL-terminated ANSI bytes, and `output` is
-// replaced by the text form of the whole output buffer. Shows a message and returns 0 without calling
-// the engine when it is not loaded or its entry is missing. `command` and `input` may be changed.
-std::int32_t CallEngine(std::u16string& command, std::u16string& input, std::u16string& output,
+// replaced by the text form of the whole output buffer (one NUL longer than it came). Shows a message
+// and returns 0 without calling the engine when it is not loaded or its entry is missing.
+std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
                         std::int32_t length);
 
 // True for the empty name (a name of blanks is not empty).

@@ -7,7 +7,16 @@ namespace qtv::platform {
 // Conversions between UTF-16 and the system's ANSI code page: Windows' CP_ACP with default flags (a
 // character the code page lacks becomes its best fit or "?"); on Linux UTF-8, the system's multibyte
 // encoding, where an unpaired surrogate becomes "?". Every unit is converted, NULs included.
+//
+// ToAnsi leaves room for one more byte, so a NUL appended to its result needs no new allocation.
+// FromAnsi's second form replaces `text` in place and reuses its storage.
 std::string ToAnsi(std::u16string_view text);
-std::u16string FromAnsi(std::string_view bytes);
+void FromAnsi(std::string_view bytes, std::u16string& text);
+
+inline std::u16string FromAnsi(std::string_view bytes) {
+  std::u16string text;
+  FromAnsi(bytes, text);
+  return text;
+}
 
 } // namespace qtv::platform

@@ -12,19 +12,32 @@ std::string ToAnsi(std::u16string_view text) {
   const int units = static_cast<int>(text.size());
   const int size = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, nullptr, nullptr);
   if (size <= 0) throw std::bad_alloc();
-  std::string bytes(static_cast<std::size_t>(size), '\0');
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(size) + 1);
+  bytes.resize(static_cast<std::size_t>(size));
   WideCharToMultiByte(CP_ACP, 0, wide, units, bytes.data(), size, nullptr, nullptr);
   return bytes;
 }
 
-std::u16string FromAnsi(std::string_view bytes) {
-  if (bytes.empty()) return {};
+void FromAnsi(std::string_view bytes, std::u16string& text) {
+  if (bytes.empty()) {
+    text.clear();
+    return;
+  }
   const int count = static_cast<int>(bytes.size());
-  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
+  // A code page gives at most one UTF-16 unit per byte, so one call into a buffer of that size does;
+  // the size is asked for first only if the system ever disagrees.
+  text.resize(bytes.size());
+  int size =
+      MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(text.data()), count);
+  if (size <= 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
+    if (size <= 0) throw std::bad_alloc();
+    text.resize(static_cast<std::size_t>(size));
+    size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(text.data()), size);
+  }
   if (size <= 0) throw std::bad_alloc();
-  std::u16string text(static_cast<std::size_t>(size), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(text.data()), size);
-  return text;
+  text.resize(static_cast<std::size_t>(size));
 }
 
 } // namespace qtv::platform
