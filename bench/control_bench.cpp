@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "bench/bench_report.h"
+#include "bench/references.h"
 #include "control/qtv_checksum.h"
 #include "engine/interface1.h"
 #include "platform/unique_handle.h"
@@ -141,13 +142,6 @@ void EngineString(benchmark::State& state, const std::string& name, const char* 
 
 // ---- References in this process ----
 
-struct FreeMd {
-  void operator()(EVP_MD* md) const noexcept { EVP_MD_free(md); }
-};
-struct FreeMdContext {
-  void operator()(EVP_MD_CTX* context) const noexcept { EVP_MD_CTX_free(context); }
-};
-
 // EVP_Digest: a context made and freed inside every call.
 void OpenSSLOneShot(benchmark::State& state, const std::string& name, const char* algorithm,
                     std::string_view bytes) {
@@ -161,60 +155,6 @@ void OpenSSLOneShot(benchmark::State& state, const std::string& name, const char
   state.SetBytesProcessed(
       static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * bytes.size()));
   Record(name, bytes.size(), Hex(digest.data(), digestSize));
-}
-
-// One context, fetched and made once, initialised, fed and finished in every call.
-void OpenSSLReusedContext(benchmark::State& state, const std::string& name, const char* algorithm,
-                          std::string_view bytes) {
-  const std::unique_ptr<EVP_MD, FreeMd> md(EVP_MD_fetch(nullptr, algorithm, nullptr));
-  const std::unique_ptr<EVP_MD_CTX, FreeMdContext> context(EVP_MD_CTX_new());
-  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-  unsigned int digestSize = 0;
-  for (auto _ : state) {
-    EVP_DigestInit_ex2(context.get(), md.get(), nullptr);
-    EVP_DigestUpdate(context.get(), bytes.data(), bytes.size());
-    EVP_DigestFinal_ex(context.get(), digest.data(), &digestSize);
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * bytes.size()));
-  Record(name, bytes.size(), Hex(digest.data(), digestSize));
-}
-
-using RunningChecksum = uLong (*)(uLong, const Bytef*, uInt);
-
-void ZlibDirect(benchmark::State& state, const std::string& name, RunningChecksum checksum, uLong start,
-                std::string_view bytes) {
-  uLong value = start;
-  for (auto _ : state) {
-    value = checksum(start, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size()));
-    benchmark::DoNotOptimize(value);
-  }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * bytes.size()));
-  Record(name, bytes.size(), Hex32(value));
-}
-
-// The plainest way to checksum a file: 4096-byte freads with stdio's own buffering, each fed to zlib.
-void FreadLoop(benchmark::State& state, const std::string& name, RunningChecksum checksum, uLong start) {
-  uLong value = start;
-  std::array<unsigned char, kReadBlock> block;
-  for (auto _ : state) {
-    std::FILE* file = std::fopen(gFile.c_str(), "rb");
-    if (file == nullptr) {
-      state.SkipWithError("cannot open the benchmark file");
-      return;
-    }
-    value = start;
-    while (std::size_t count = std::fread(block.data(), 1, block.size(), file)) {
-      value = checksum(value, block.data(), static_cast<uInt>(count));
-    }
-    std::fclose(file);
-    benchmark::DoNotOptimize(value);
-  }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
-  Record(name, kFileSize, Hex32(value));
 }
 
 // The file methods' reading alone, in the engine's shape (4096-byte freads from a 64 KiB stdio buffer),
@@ -419,7 +359,8 @@ void RegisterAll() {
       tool(CoreutilsName(a), {a.coreutils, path});
       tool(OpenSSLToolName(a), {"openssl", "dgst", "-" + Lower(a.method), path});
     } else {
-      file(benchmark::RegisterBenchmark(FreadName(a).c_str(), FreadLoop, FreadName(a), a.zlib, a.start));
+      file(benchmark::RegisterBenchmark(FreadName(a).c_str(), FreadLoop, FreadName(a), gFile.string(),
+                                        kFileSize, a.zlib, a.start));
     }
   }
   tool(kRhashName, {"rhash", "--crc32", "--simple", path});

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/bench_report.h"
+#include "bench/references.h"
 #include "engine/interface1.h"
 
 namespace {
@@ -30,7 +31,6 @@ using namespace qtv::bench;
 constexpr std::size_t kLargeString = std::size_t{1} << 20;
 constexpr std::size_t kSmallString = 16;
 constexpr std::size_t kFileSize = std::size_t{256} << 20;
-constexpr std::size_t kReadBlock = 4096;
 
 std::vector<unsigned char> gBytes; // the file's contents; the string inputs are its first bytes
 std::filesystem::path gFile;
@@ -56,65 +56,6 @@ void EngineFile(benchmark::State& state, const std::string& name, const char* wo
   state.SetBytesProcessed(
       static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
   Record(name, kFileSize, output.data());
-}
-
-struct FreeMd {
-  void operator()(EVP_MD* md) const noexcept { EVP_MD_free(md); }
-};
-struct FreeMdContext {
-  void operator()(EVP_MD_CTX* context) const noexcept { EVP_MD_CTX_free(context); }
-};
-
-void OpenSSLDigest(benchmark::State& state, const std::string& name, const char* algorithm,
-                   std::size_t size) {
-  // Fetched once, so that a short message measures the digest rather than OpenSSL's method lookup.
-  const std::unique_ptr<EVP_MD, FreeMd> md(EVP_MD_fetch(nullptr, algorithm, nullptr));
-  const std::unique_ptr<EVP_MD_CTX, FreeMdContext> context(EVP_MD_CTX_new());
-  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-  unsigned int digestSize = 0;
-  for (auto _ : state) {
-    EVP_DigestInit_ex2(context.get(), md.get(), nullptr);
-    EVP_DigestUpdate(context.get(), gBytes.data(), size);
-    EVP_DigestFinal_ex(context.get(), digest.data(), &digestSize);
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * size));
-  Record(name, size, Hex(digest.data(), digestSize));
-}
-
-using RunningChecksum = uLong (*)(uLong, const Bytef*, uInt);
-
-void ZlibDirect(benchmark::State& state, const std::string& name, RunningChecksum checksum, uLong start,
-                std::size_t size) {
-  uLong value = start;
-  for (auto _ : state) {
-    value = checksum(start, gBytes.data(), static_cast<uInt>(size));
-    benchmark::DoNotOptimize(value);
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * size));
-  Record(name, size, Hex32(value));
-}
-
-// The plainest way to checksum a file: 4096-byte freads with stdio's own buffering, each fed to zlib.
-void FreadLoop(benchmark::State& state, const std::string& name, RunningChecksum checksum, uLong start) {
-  uLong value = start;
-  std::array<unsigned char, kReadBlock> block;
-  for (auto _ : state) {
-    std::FILE* file = std::fopen(gFile.c_str(), "rb");
-    if (file == nullptr) {
-      state.SkipWithError("cannot open the benchmark file");
-      return;
-    }
-    value = start;
-    while (std::size_t count = std::fread(block.data(), 1, block.size(), file)) {
-      value = checksum(value, block.data(), static_cast<uInt>(count));
-    }
-    std::fclose(file);
-    benchmark::DoNotOptimize(value);
-  }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
-  Record(name, kFileSize, Hex32(value));
 }
 
 struct Algorithm {
@@ -154,13 +95,13 @@ void RegisterAll() {
       if (size == kFileSize) continue;
       if (algorithm.openssl != nullptr) {
         const std::string reference = std::string("openssl_") + algorithm.openssl + "/" + SizeName(size);
-        configure(benchmark::RegisterBenchmark(reference.c_str(), OpenSSLDigest, reference, algorithm.openssl,
-                                               size),
+        configure(benchmark::RegisterBenchmark(reference.c_str(), OpenSSLReusedContext, reference,
+                                               algorithm.openssl, std::string_view(Input(), size)),
                   size);
       } else {
         const std::string reference = std::string("zlib_") + algorithm.stringWord + "/" + SizeName(size);
         configure(benchmark::RegisterBenchmark(reference.c_str(), ZlibDirect, reference, algorithm.zlib,
-                                               algorithm.start, size),
+                                               algorithm.start, std::string_view(Input(), size)),
                   size);
       }
     }
@@ -168,7 +109,8 @@ void RegisterAll() {
     configure(benchmark::RegisterBenchmark(file.c_str(), EngineFile, file, algorithm.fileWord), kFileSize);
     if (algorithm.zlib != nullptr) {
       const std::string loop = std::string("fread_zlib_") + algorithm.fileWord + "/" + SizeName(kFileSize);
-      configure(benchmark::RegisterBenchmark(loop.c_str(), FreadLoop, loop, algorithm.zlib, algorithm.start),
+      configure(benchmark::RegisterBenchmark(loop.c_str(), FreadLoop, loop, gFile.string(), kFileSize,
+                                             algorithm.zlib, algorithm.start),
                 kFileSize);
     }
   }
