@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +85,12 @@ inline void Record(const std::string& name, std::size_t bytes, std::string check
   measured.checksum = std::move(checksum);
 }
 
+// The bytes one benchmark's iterations went through, for the throughput columns.
+inline void SetBytes(benchmark::State& state, std::size_t bytesPerIteration) {
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * bytesPerIteration));
+}
+
 // Records every repetition and shows only the medians, which keeps the console to one line a benchmark.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
@@ -144,6 +151,15 @@ inline void PrintRatio(const std::string& title, const std::string& ours, const 
                                                                       : "MISSED";
   std::printf("%-44s %9.1f %9.1f %7.3f %7.3f  %-7s %s\n", title.c_str(), Best(our->bytesPerSecond) / 1e6,
               Best(their->bytesPerSecond) / 1e6, ratio, medianRatio, aim, verdict);
+}
+
+// Runs the registered benchmarks, one console line each, then prints the program's table of ratios.
+inline void RunAndPrintTable(void (*printTable)()) {
+  RecordingReporter reporter(isatty(fileno(stdout)) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                    : benchmark::ConsoleReporter::OO_Tabular);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  printTable();
+  benchmark::Shutdown();
 }
 
 } // namespace qtv::bench

@@ -103,8 +103,7 @@ void ControlFile(benchmark::State& state, const std::string& name, FileMethod me
     result = (gControl->*method)(gFile16);
     benchmark::DoNotOptimize(result.data());
   }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
+  SetBytes(state, kFileSize);
   Record(name, kFileSize, Narrow(result));
 }
 
@@ -116,8 +115,7 @@ void ControlString(benchmark::State& state, const std::string& name, StringMetho
     result = (gControl->*method)(*text, static_cast<std::int32_t>(text->size()));
     benchmark::DoNotOptimize(result.data());
   }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * text->size()));
+  SetBytes(state, text->size());
   Record(name, text->size(), Narrow(result));
 }
 
@@ -135,8 +133,7 @@ void EngineString(benchmark::State& state, const std::string& name, const char* 
     gEntry(word, bytes.data(), output.data(), static_cast<std::int32_t>(bytes.size()));
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * bytes.size()));
+  SetBytes(state, bytes.size());
   Record(name, bytes.size(), output.data());
 }
 
@@ -152,8 +149,7 @@ void OpenSSLOneShot(benchmark::State& state, const std::string& name, const char
     EVP_Digest(bytes.data(), bytes.size(), digest.data(), &digestSize, md.get(), nullptr);
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * bytes.size()));
+  SetBytes(state, bytes.size());
   Record(name, bytes.size(), Hex(digest.data(), digestSize));
 }
 
@@ -174,8 +170,7 @@ void ReadOnly(benchmark::State& state, const std::string& name) {
       benchmark::ClobberMemory();
     }
   }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
+  SetBytes(state, kFileSize);
   Record(name, kFileSize, "");
 }
 
@@ -253,8 +248,7 @@ void Tool(benchmark::State& state, const std::string& name, const std::vector<st
     state.SetIterationTime(run.processorSeconds);
     checksum = ToolChecksum(run.output);
   }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
+  SetBytes(state, kFileSize);
   Record(name, kFileSize, checksum);
 }
 
@@ -565,11 +559,7 @@ int Run(int argc, char** argv) {
   if (gEntry == nullptr) return 1;
 
   RegisterAll();
-  RecordingReporter reporter(isatty(fileno(stdout)) ? benchmark::ConsoleReporter::OO_ColorTabular
-                                                    : benchmark::ConsoleReporter::OO_Tabular);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintTable();
-  benchmark::Shutdown();
+  RunAndPrintTable(PrintTable);
   return 0;
 }
 

@@ -43,7 +43,7 @@ void EngineString(benchmark::State& state, const std::string& name, const char* 
     interface1(word, Input(), output.data(), static_cast<std::int32_t>(size));
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * size));
+  SetBytes(state, size);
   Record(name, size, output.data());
 }
 
@@ -53,8 +53,7 @@ void EngineFile(benchmark::State& state, const std::string& name, const char* wo
     interface1(word, gFile.c_str(), output.data(), 0);
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(
-      static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * kFileSize));
+  SetBytes(state, kFileSize);
   Record(name, kFileSize, output.data());
 }
 
@@ -199,10 +198,6 @@ int main(int argc, char** argv) {
               kFileSize >> 20);
   const BenchmarkFile file;
   RegisterAll();
-  RecordingReporter reporter(isatty(fileno(stdout)) ? benchmark::ConsoleReporter::OO_ColorTabular
-                                                    : benchmark::ConsoleReporter::OO_Tabular);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintTable();
-  benchmark::Shutdown();
+  RunAndPrintTable(PrintTable);
   return 0;
 }

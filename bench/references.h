@@ -25,10 +25,6 @@ struct FreeMdContext {
   void operator()(EVP_MD_CTX* context) const noexcept { EVP_MD_CTX_free(context); }
 };
 
-inline void SetBytes(benchmark::State& state, std::size_t size) {
-  state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * size));
-}
-
 // One context, fetched and made once, initialised, fed and finished in every call: a short message
 // measures the digest rather than OpenSSL's method lookup.
 inline void OpenSSLReusedContext(benchmark::State& state, const std::string& name, const char* algorithm,

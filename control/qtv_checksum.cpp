@@ -10,7 +10,7 @@ namespace qtv {
 namespace {
 
 // The output area the engine writes into: 300 blanks and a NUL. Each call gets its own copy, with room
-// for the NUL that the call adds and the text that comes back, so the area is allocated once per call.
+// for the text that comes back one NUL longer, so the area is allocated once per call.
 std::u16string OutputArea() {
   static const std::u16string area = std::u16string(300, u' ') + u'\0';
   std::u16string output;

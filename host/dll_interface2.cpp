@@ -48,6 +48,14 @@ void ForgetEngine() noexcept {
   tEngine = EngineState{};
 }
 
+// A text in the engine's form with a NUL of its own. A NUL converts to one zero byte, so it is added
+// after the conversion, where the converted text has room for it.
+std::string TerminatedAnsi(std::u16string_view text) {
+  std::string bytes = platform::ToAnsi(text);
+  bytes += '\0';
+  return bytes;
+}
+
 } // namespace
 
 EngineState CurrentEngineState() noexcept { return tEngine; }
@@ -134,14 +142,9 @@ std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, 
     platform::ShowMessage(std::u16string(kEntryMissing));
     return 0;
   }
-  // Each text ends in a NUL of its own; a NUL converts to one zero byte, so it is added after the
-  // conversion, where the converted text has room for it.
-  std::string commandBytes = platform::ToAnsi(command);
-  commandBytes += '\0';
-  std::string inputBytes = platform::ToAnsi(input);
-  inputBytes += '\0';
-  output += u'\0';
-  std::string outputBytes = platform::ToAnsi(output);
+  std::string commandBytes = TerminatedAnsi(command);
+  std::string inputBytes = TerminatedAnsi(input);
+  std::string outputBytes = TerminatedAnsi(output);
   // The engine reads `length` bytes of input: never more than the buffer holds. A negative length goes
   // through, and the engine refuses it.
   const auto available = static_cast<std::int32_t>(std::min<std::size_t>(inputBytes.size(), INT32_MAX));

@@ -25,19 +25,10 @@ void FromAnsi(std::string_view bytes, std::u16string& text) {
     return;
   }
   const int count = static_cast<int>(bytes.size());
-  // A code page gives at most one UTF-16 unit per byte, so one call into a buffer of that size does;
-  // the size is asked for first only if the system ever disagrees.
-  text.resize(bytes.size());
-  int size =
-      MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(text.data()), count);
-  if (size <= 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-    size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
-    if (size <= 0) throw std::bad_alloc();
-    text.resize(static_cast<std::size_t>(size));
-    size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(text.data()), size);
-  }
+  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
   if (size <= 0) throw std::bad_alloc();
   text.resize(static_cast<std::size_t>(size));
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(text.data()), size);
 }
 
 } // namespace qtv::platform
