@@ -38,23 +38,14 @@ using qtv::fuzz::Check;
 class PrivateFolder {
 public:
   PrivateFolder() {
-    std::string name = (fs::temp_directory_path() / "qtv-fuzz-call-engine-XXXXXX").string();
-    Check(mkdtemp(name.data()) != nullptr, "private folder");
-    folder_ = name;
-    fs::create_directory(folder_ / "files");
-    qtv::platform::testing::SetTempFolderVariable(folder_.string());
+    fs::create_directory(folder_.path() / "files");
+    qtv::platform::testing::SetTempFolderVariable(folder_.path().string());
   }
-  ~PrivateFolder() {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-  std::u16string Files() const { return qtv::platform::FromAnsi((folder_ / "files").string()) + u'/'; }
-  std::string EnginePath() const { return (folder_ / "QTVSoftware" / "qtvsum.dll").string(); }
+  std::u16string Files() const { return qtv::platform::FromAnsi((folder_.path() / "files").string()) + u'/'; }
+  std::string EnginePath() const { return (folder_.path() / "QTVSoftware" / "qtvsum.dll").string(); }
 
 private:
-  fs::path folder_;
+  qtv::fuzz::TemporaryFolder folder_{"qtv-fuzz-call-engine"};
 };
 
 std::unique_ptr<PrivateFolder> gFolder;

@@ -51,30 +51,19 @@ private:
 // The files the file words read, in a folder of this process's own.
 class FileFolder {
 public:
-  FileFolder() {
-    std::string name = (fs::temp_directory_path() / "qtv-fuzz-interface1-XXXXXX").string();
-    Check(mkdtemp(name.data()) != nullptr, "private folder");
-    folder_ = name;
-    fs::create_directory(folder_ / "folder");
-  }
-  ~FileFolder() {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-  FileFolder(const FileFolder&) = delete;
-  FileFolder& operator=(const FileFolder&) = delete;
+  FileFolder() { fs::create_directory(Folder()); }
 
   fs::path Write(const std::vector<std::uint8_t>& bytes) const {
-    const fs::path path = folder_ / "input.bin";
+    const fs::path path = folder_.path() / "input.bin";
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
   }
-  fs::path Missing() const { return folder_ / "missing.bin"; }
-  fs::path Folder() const { return folder_ / "folder"; }
+  fs::path Missing() const { return folder_.path() / "missing.bin"; }
+  fs::path Folder() const { return folder_.path() / "folder"; }
 
 private:
-  fs::path folder_;
+  qtv::fuzz::TemporaryFolder folder_{"qtv-fuzz-interface1"};
 };
 
 const GuardPage& Guard() {
