@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 
 #include "platform/testing.h"
@@ -8,8 +9,15 @@
 namespace qtv::platform::testing {
 namespace {
 
+struct Capture {
+  std::vector<std::string> messages;
+  // A box is activated again whenever another program's window takes the focus from it and gives it back
+  // before it closes (tests run side by side): each box is one message, however often it is activated.
+  std::vector<HWND> boxes;
+};
+
 // The capture that a box on this thread reports to; the hook procedure has no other way to reach it.
-thread_local std::vector<std::string>* tMessages = nullptr;
+thread_local Capture* tCapture = nullptr;
 
 std::string WindowText(HWND window) {
   std::array<char, 1024> text{};
@@ -18,18 +26,20 @@ std::string WindowText(HWND window) {
 }
 
 LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && tMessages != nullptr) {
+  if (code == HCBT_ACTIVATE && tCapture != nullptr) {
     const auto box = reinterpret_cast<HWND>(wParam);
     std::array<char, 64> className{};
     GetClassNameA(box, className.data(), static_cast<int>(className.size()));
-    if (std::string(className.data()) == "#32770") {
+    if (std::string(className.data()) == "#32770" &&
+        std::find(tCapture->boxes.begin(), tCapture->boxes.end(), box) == tCapture->boxes.end()) {
+      tCapture->boxes.push_back(box);
       // A message box keeps its text in the static control 0xFFFF; OK alone means no other button.
       constexpr int kTextControl = 0xFFFF;
       std::string entry = WindowText(box) + "|" + WindowText(GetDlgItem(box, kTextControl));
       const bool okOnly = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr &&
                           GetDlgItem(box, IDYES) == nullptr && GetDlgItem(box, IDNO) == nullptr;
       if (!okOnly) entry += "|not OK only";
-      tMessages->push_back(entry);
+      tCapture->messages.push_back(entry);
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
   }
@@ -48,20 +58,20 @@ void SetTempFolderVariable(const std::string& path) {
 }
 
 struct MessageCapture::State {
-  std::vector<std::string> messages;
-  std::vector<std::string>* outer = nullptr;
+  Capture capture;
+  Capture* outer = nullptr;
   UniqueHandle<HHOOK, nullptr, kUnhook> hook;
 };
 
 MessageCapture::MessageCapture() : state_(std::make_unique<State>()) {
-  state_->outer = tMessages;
-  tMessages = &state_->messages;
+  state_->outer = tCapture;
+  tCapture = &state_->capture;
   state_->hook.reset(SetWindowsHookExA(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId()));
 }
 
-MessageCapture::~MessageCapture() { tMessages = state_->outer; }
+MessageCapture::~MessageCapture() { tCapture = state_->outer; }
 
-std::vector<std::string> MessageCapture::Messages() { return state_->messages; }
+std::vector<std::string> MessageCapture::Messages() { return state_->capture.messages; }
 
 struct ExclusiveHold::State {
   UniqueHandle<HANDLE, kInvalidFileHandle, kCloseFileHandle> file;
