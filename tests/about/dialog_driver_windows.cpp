@@ -45,7 +45,10 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 LRESULT CALLBACK OnWindowEvent(int code, WPARAM wparam, LPARAM lparam) {
   const auto window = reinterpret_cast<HWND>(wparam);
   Driver* driver = t_driver;
+  // Under Wine the hook also sees other programs' windows becoming active (tests run side by side show
+  // their own dialogs): only this thread's dialogs count.
   if (code == HCBT_ACTIVATE && driver != nullptr && ClassName(window) == "#32770" &&
+      GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() &&
       std::find(driver->seen.begin(), driver->seen.end(), window) == driver->seen.end()) {
     driver->seen.push_back(window);
     if (driver->dialog == nullptr) {

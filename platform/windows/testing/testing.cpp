@@ -11,8 +11,7 @@ namespace {
 
 struct Capture {
   std::vector<std::string> messages;
-  // A box is activated again whenever another program's window takes the focus from it and gives it back
-  // before it closes (tests run side by side): each box is one message, however often it is activated.
+  // Each box is one message, however often it is activated while it opens.
   std::vector<HWND> boxes;
 };
 
@@ -30,7 +29,10 @@ LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
     const auto box = reinterpret_cast<HWND>(wParam);
     std::array<char, 64> className{};
     GetClassNameA(box, className.data(), static_cast<int>(className.size()));
+    // Under Wine the hook also sees other programs' windows becoming active, and tests run side by side
+    // show boxes with the same caption: only this thread's own boxes count.
     if (std::string(className.data()) == "#32770" &&
+        GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId() &&
         std::find(tCapture->boxes.begin(), tCapture->boxes.end(), box) == tCapture->boxes.end()) {
       tCapture->boxes.push_back(box);
       // A message box keeps its text in the static control 0xFFFF; OK alone means no other button.
