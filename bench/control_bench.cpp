@@ -43,6 +43,7 @@
 #include "control/qtv_checksum.h"
 #include "engine/interface1.h"
 #include "platform/unique_handle.h"
+#include "tests/support/temporary_folder.h"
 
 extern char** environ;
 
@@ -462,31 +463,7 @@ void PrintTable() {
   }
 }
 
-// ---- The private folder, the file and the control ----
-
-// A folder of the run's own under the temporary folder; it holds the benchmark file and, as the control's
-// temporary folder, the engine the control deploys, so that an engine left there by another build is
-// never measured. It goes, with all it holds, at exit.
-class PrivateFolder {
-public:
-  PrivateFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qtv_control_bench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::system_error(errno, std::generic_category(), "creating " + pattern);
-    }
-    path_ = pattern;
-  }
-  ~PrivateFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-  const std::filesystem::path& path() const noexcept { return path_; }
-
-private:
-  std::filesystem::path path_;
-};
+// ---- The file and the control ----
 
 // Makes the file's contents from a fixed pseudo-random sequence and keeps them, writes the file, reads it
 // once so that it stands in the page cache, and derives the ASCII text from its first MiB.
@@ -536,7 +513,9 @@ int Run(int argc, char** argv) {
   if (!InitializeInterleaved(argc, argv)) return 1;
   PrepareToolEnvironment();
 
-  const PrivateFolder folder;
+  // The run's own folder holds the benchmark file and, as the control's temporary folder, the engine the
+  // control deploys, so that an engine left there by another build is never measured.
+  const qtv::testing::TemporaryFolder folder("qtv_control_bench");
   std::printf("OPENSSL_ia32cap=%s in this process; preparing a %zu MiB file in the page cache in %s\n",
               kScalarOpenSSL, kFileSize >> 20, folder.path().c_str());
   PrepareInputs(folder.path());

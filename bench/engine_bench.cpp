@@ -23,6 +23,7 @@
 #include "bench/bench_report.h"
 #include "bench/references.h"
 #include "engine/interface1.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -151,9 +152,7 @@ void PrintTable() {
 class BenchmarkFile {
 public:
   BenchmarkFile() {
-    folder_ = std::filesystem::temp_directory_path() / ("qtv_engine_bench." + std::to_string(getpid()));
-    std::filesystem::create_directory(folder_);
-    gFile = folder_ / "input.bin";
+    gFile = folder_.path() / "input.bin";
 
     gBytes.resize(kFileSize);
     std::uint64_t random = 0x9e3779b97f4a7c15;
@@ -177,15 +176,9 @@ public:
     }
     if (file != nullptr) std::fclose(file);
   }
-  ~BenchmarkFile() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  BenchmarkFile(const BenchmarkFile&) = delete;
-  BenchmarkFile& operator=(const BenchmarkFile&) = delete;
 
 private:
-  std::filesystem::path folder_;
+  const qtv::testing::TemporaryFolder folder_{"qtv_engine_bench"};
 };
 
 } // namespace

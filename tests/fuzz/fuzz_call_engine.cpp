@@ -27,6 +27,7 @@
 #include "host/dll_interface2.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ public:
   std::string EnginePath() const { return (folder_.path() / "QTVSoftware" / "qtvsum.dll").string(); }
 
 private:
-  qtv::fuzz::TemporaryFolder folder_{"qtv-fuzz-call-engine"};
+  qtv::testing::TemporaryFolder folder_{"qtv-fuzz-call-engine"};
 };
 
 std::unique_ptr<PrivateFolder> gFolder;

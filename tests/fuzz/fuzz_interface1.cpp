@@ -22,6 +22,7 @@
 
 #include "engine/interface1.h"
 #include "fuzz_support.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ public:
   fs::path Folder() const { return folder_.path() / "folder"; }
 
 private:
-  qtv::fuzz::TemporaryFolder folder_{"qtv-fuzz-interface1"};
+  qtv::testing::TemporaryFolder folder_{"qtv-fuzz-interface1"};
 };
 
 const GuardPage& Guard() {

@@ -1,9 +1,8 @@
 #pragma once
 // What the fuzz targets share: the ten command words and the checksum behind each, the checksum texts
 // that OpenSSL's libcrypto and zlib give for the same bytes, a failed check that libFuzzer records
-// as a crash together with the input that led to it, and a folder of the process's own.
+// as a crash together with the input that led to it.
 #include <openssl/evp.h>
-#include <stdlib.h>
 #include <zlib.h>
 
 #include <array>
@@ -11,11 +10,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 namespace qtv::fuzz {
 
@@ -112,25 +109,5 @@ inline std::string Reference(Algorithm algorithm, std::span<const std::uint8_t> 
         "libcrypto digest");
   return Hex(std::span(digest.data(), size));
 }
-
-// A folder of this process's own under the temporary folder, removed with all it holds at the end.
-class TemporaryFolder {
-public:
-  explicit TemporaryFolder(const std::string& prefix) {
-    std::string name = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    Check(mkdtemp(name.data()) != nullptr, "private folder");
-    path_ = name;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
-private:
-  std::filesystem::path path_;
-};
 
 } // namespace qtv::fuzz
