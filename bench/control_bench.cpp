@@ -40,9 +40,9 @@
 
 #include "bench/bench_report.h"
 #include "bench/references.h"
-#include "control/qtv_checksum.h"
 #include "engine/interface1.h"
 #include "platform/unique_handle.h"
+#include "qtvchecksum/qtv_checksum.h"
 #include "tests/support/temporary_folder.h"
 
 extern char** environ;

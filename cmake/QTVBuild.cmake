@@ -2,7 +2,10 @@
 add_library(qtv_warnings INTERFACE)
 add_library(QTV::warnings ALIAS qtv_warnings)
 target_compile_options(qtv_warnings INTERFACE
-  $<$<COMPILE_LANGUAGE:CXX,C>:-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror>)
+  $<$<COMPILE_LANGUAGE:CXX,C>:-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion>)
+if(QTV_WARNINGS_AS_ERRORS)
+  target_compile_options(qtv_warnings INTERFACE $<$<COMPILE_LANGUAGE:CXX,C>:-Werror>)
+endif()
 
 if(WIN32)
   # Ship binaries that import only system DLLs: no MinGW runtime beside them. Only the runtime objects
@@ -16,3 +19,7 @@ else()
   add_library(qtv_static_runtime INTERFACE)
   add_library(qtv_static_program INTERFACE)
 endif()
+
+# The public headers, include/qtvchecksum/: the tree's own code includes them from where users do.
+add_library(qtv_public_headers INTERFACE)
+target_include_directories(qtv_public_headers INTERFACE ${PROJECT_SOURCE_DIR}/include)

@@ -1,19 +1,15 @@
-# Installing the Linux control library as a package: the shared library, the two headers a user needs,
-# a CMake package (find_package(QTVChecksum) gives QTV::qtvchecksum) and a pkg-config file.
+# Installing the Linux control library as a package: the shared library, its public headers
+# (include/qtvchecksum/), a CMake package (find_package(QTVChecksum) gives QTV::qtvchecksum) and a
+# pkg-config file.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(QTV_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/qtvchecksum)
 set(QTV_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/QTVChecksum)
 
-target_include_directories(qtvchecksum INTERFACE $<INSTALL_INTERFACE:${QTV_INSTALL_INCLUDEDIR}>)
+target_include_directories(qtvchecksum INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 install(TARGETS qtvchecksum EXPORT QTVChecksumTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development)
-install(FILES ${PROJECT_SOURCE_DIR}/control/qtv_checksum.h DESTINATION ${QTV_INSTALL_INCLUDEDIR}/control
-  COMPONENT development)
-install(FILES ${PROJECT_SOURCE_DIR}/host/control_error.h DESTINATION ${QTV_INSTALL_INCLUDEDIR}/host
-  COMPONENT development)
-install(FILES ${PROJECT_SOURCE_DIR}/platform/abi.h DESTINATION ${QTV_INSTALL_INCLUDEDIR}/platform
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/qtvchecksum DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   COMPONENT development)
 
 install(EXPORT QTVChecksumTargets NAMESPACE QTV:: DESTINATION ${QTV_INSTALL_CMAKEDIR} COMPONENT development)

@@ -3,8 +3,13 @@ set(QTV_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-add_subdirectory(${QTV_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+add_subdirectory(${QTV_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
+
+# Windows programs run through the emulator with their output in a file: Wine starts its background
+# processes (desktop, RPC service) from whichever program needs them first, and they would keep that
+# program's output open on ctest's pipe.
+set(QTV_DETACHED_EMULATOR ${PROJECT_SOURCE_DIR}/tests/control_com/run_detached.sh ${CMAKE_CROSSCOMPILING_EMULATOR})
 
 # qtv_add_gtest(name SOURCES ... [LIBRARIES ...] [LABELS ...] [TIMEOUT s])
 # One test program; each of its test cases becomes a ctest test. On Windows the program runs under Wine
@@ -24,6 +29,26 @@ function(qtv_add_gtest name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+    WORKING_DIRECTORY ${QTV_BINARY_FOLDER}
     PROPERTIES ${properties})
+endfunction()
+
+# qtv_add_com_client(name LABEL label FIXTURE fixture SOURCES ... [LIBRARIES ...])
+# A Windows program that uses the registered control library as its clients do; each of its test cases
+# becomes a ctest test named <label>.<case> that needs the given fixture. It runs detached under Wine.
+function(qtv_add_com_client name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LABEL;FIXTURE" "SOURCES;LIBRARIES")
+  add_executable(${name} ${arg_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest_main ole32 oleaut32 uuid qtv_warnings
+                                        qtv_static_program)
+  target_compile_definitions(${name} PRIVATE QTV_CONTROL_LIBRARY=L"$<TARGET_FILE_NAME:qtvchecksums100>")
+  add_dependencies(${name} qtvchecksums100)
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${QTV_DETACHED_EMULATOR}")
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    TEST_PREFIX ${arg_LABEL}.
+    WORKING_DIRECTORY ${QTV_BINARY_FOLDER}
+    PROPERTIES TIMEOUT 120 LABELS ${arg_LABEL} FIXTURES_REQUIRED ${arg_FIXTURE})
 endfunction()

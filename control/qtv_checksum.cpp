@@ -1,4 +1,4 @@
-#include "control/qtv_checksum.h"
+#include "qtvchecksum/qtv_checksum.h"
 
 #include <algorithm>
 

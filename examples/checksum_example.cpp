@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "control/qtv_checksum.h"
-#include "host/control_error.h"
+#include <qtvchecksum/qtv_checksum.h>
 
 namespace {
 
@@ -16,7 +15,8 @@ std::u16string Widen(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= 0xE0 && i + 2 < text.size()) {
-      wide += static_cast<char16_t>(((byte & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F));
+      wide +=
+          static_cast<char16_t>(((byte & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F));
       i += 2;
     } else if (byte >= 0xC0 && i + 1 < text.size()) {
       wide += static_cast<char16_t>(((byte & 0x1F) << 6) | (text[i + 1] & 0x3F));

@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "engine/interface1.h"
-#include "host/control_error.h"
 #include "platform/file_reading.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "qtvchecksum/control_error.h"
 
 namespace qtv::host {
 namespace {

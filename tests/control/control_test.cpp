@@ -5,12 +5,12 @@
 #include <fstream>
 #include <thread>
 
-#include "control/qtv_checksum.h"
-#include "host/control_error.h"
 #include "host/dll_interface2.h"
 #include "platform/file_system.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "qtvchecksum/control_error.h"
+#include "qtvchecksum/qtv_checksum.h"
 
 namespace qtv {
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "control/activex/checksum_interface.h"
+#include "control/activex/com_handles.h"
 #include "control/control_registration.h"
-#include "platform/windows/com/checksum_interface.h"
-#include "platform/windows/com/com_handles.h"
 
 namespace qtv::testing {
 

@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "control/qtv_checksum.h"
 #include "fuzz_support.h"
 #include "host/dll_interface2.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "qtvchecksum/qtv_checksum.h"
 #include "tests/support/temporary_folder.h"
 
 namespace {

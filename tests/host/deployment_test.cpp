@@ -1,8 +1,8 @@
 // Deploying and loading the engine, against a real temporary folder and real faults.
 #include <thread>
 
-#include "host/control_error.h"
 #include "host_test_support.h"
+#include "qtvchecksum/control_error.h"
 
 namespace qtv::host::testing {
 namespace {
@@ -79,9 +79,8 @@ TEST_F(DeploymentTest, ALibraryWithoutTheEntryIsReportedTwicePerRequest) {
 
 TEST_F(DeploymentTest, AFolderThatCannotBeCreatedEndsTheRequestWithError70) {
   WriteBytes(EngineFolder(), "a file where the folder must go");
-  const std::u16string expected =
-      u"Unable to create the destination folder " + Text(root_) + platform::kPathSeparator + u"QTVSoftware" +
-      platform::kPathSeparator;
+  const std::u16string expected = u"Unable to create the destination folder " + Text(root_) +
+                                  platform::kPathSeparator + u"QTVSoftware" + platform::kPathSeparator;
   platform::testing::MessageCapture messages;
   for (int attempt = 0; attempt < 2; ++attempt) {
     try {
@@ -119,7 +118,8 @@ TEST_F(DeploymentTest, TheTemporaryFolderEndsInExactlyOneSeparator) {
 
 TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {
   std::string longName = root_.string();
-  while (longName.size() < 300) longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
+  while (longName.size() < 300)
+    longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
   UseTempFolder(longName);
   EXPECT_FALSE(GetTempFolder().has_value());
   platform::testing::MessageCapture messages;
@@ -170,7 +170,7 @@ TEST_F(DeploymentTest, AnotherWritersFileIsKeptAndNoPrivateNameIsLeftBehind) {
     fs::remove(EnginePath());
   }
   WriteEngineFile(Text(root_ / "no-such-folder" / "qtvsum.dll"), 1); // fails quietly
-  WriteEngineFile(Text(EnginePath()), 99);                          // no such resource: quietly nothing
+  WriteEngineFile(Text(EnginePath()), 99);                           // no such resource: quietly nothing
   EXPECT_FALSE(fs::exists(EnginePath()));
 }
 

@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "control/qtv_checksum.h"
 #include "host/dll_interface2.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "qtvchecksum/qtv_checksum.h"
 
 namespace qtv {
 namespace {

@@ -1,13 +1,13 @@
-#include "platform/windows/com/connection_point.h"
+#include "control/activex/connection_point.h"
 
 #include <olectl.h>
 
 #include <algorithm>
 #include <new>
 
+#include "control/activex/enumerator.h"
 #include "control/control_registration.h"
 #include "control/type_library.h"
-#include "platform/windows/com/enumerator.h"
 
 namespace qtv::com {
 

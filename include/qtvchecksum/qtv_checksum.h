@@ -5,7 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/abi.h"
+#include "control_error.h"
+#include "export.h"
 
 namespace qtv {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/windows/com/ref_counted.h"
+#include "control/activex/ref_counted.h"
 
 namespace qtv::com {
 

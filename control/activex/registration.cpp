@@ -1,4 +1,4 @@
-#include "platform/windows/com/registration.h"
+#include "control/activex/registration.h"
 
 #include <oleauto.h>
 #include <olectl.h>
@@ -7,11 +7,11 @@
 #include <new>
 #include <string>
 
+#include "control/activex/com_handles.h"
+#include "control/activex/errors.h"
+#include "control/activex/module.h"
 #include "control/control_registration.h"
 #include "control/type_library.h"
-#include "platform/windows/com/com_handles.h"
-#include "platform/windows/com/errors.h"
-#include "platform/windows/com/module.h"
 
 namespace qtv::com {
 namespace {

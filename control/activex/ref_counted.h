@@ -8,8 +8,8 @@
 #include <new>
 #include <utility>
 
-#include "platform/windows/com/errors.h"
-#include "platform/windows/com/module.h"
+#include "control/activex/errors.h"
+#include "control/activex/module.h"
 
 namespace qtv::com {
 

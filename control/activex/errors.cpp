@@ -1,13 +1,13 @@
-#include "platform/windows/com/errors.h"
+#include "control/activex/errors.h"
 
 #include <oleauto.h>
 
 #include <new>
 #include <string_view>
 
+#include "control/activex/com_handles.h"
 #include "control/control_registration.h"
-#include "host/control_error.h"
-#include "platform/windows/com/com_handles.h"
+#include "qtvchecksum/control_error.h"
 
 namespace qtv::com {
 namespace {

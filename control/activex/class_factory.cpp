@@ -1,9 +1,9 @@
-#include "platform/windows/com/class_factory.h"
+#include "control/activex/class_factory.h"
 
+#include "control/activex/checksum_object.h"
+#include "control/activex/com_handles.h"
+#include "control/activex/module.h"
 #include "control/control_registration.h"
-#include "platform/windows/com/checksum_object.h"
-#include "platform/windows/com/com_handles.h"
-#include "platform/windows/com/module.h"
 
 namespace qtv::com {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/windows/com/module.h"
+#include "control/activex/module.h"
 
 #include <oleauto.h>
 
 #include <atomic>
 #include <new>
 
-#include "platform/windows/com/com_handles.h"
+#include "control/activex/com_handles.h"
 
 namespace qtv::com::module {
 namespace {

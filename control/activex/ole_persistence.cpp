@@ -1,4 +1,4 @@
-#include "platform/windows/com/ole_persistence.h"
+#include "control/activex/ole_persistence.h"
 
 #include <array>
 #include <cstdint>

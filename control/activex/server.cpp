@@ -3,9 +3,9 @@
 
 #include <olectl.h>
 
-#include "platform/windows/com/class_factory.h"
-#include "platform/windows/com/module.h"
-#include "platform/windows/com/registration.h"
+#include "control/activex/class_factory.h"
+#include "control/activex/module.h"
+#include "control/activex/registration.h"
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* result) {
   return qtv::com::GetClassFactory(classId, iid, result);

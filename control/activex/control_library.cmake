@@ -3,7 +3,7 @@
 # save it through, class factory, self-registration and entry points, and the library's own resources
 # (type library, toolbox bitmap, version record).
 # Included from control/CMakeLists.txt in that folder's scope, once the target qtvchecksums100 exists.
-set(qtv_com_dir ${PROJECT_SOURCE_DIR}/platform/windows/com)
+set(qtv_com_dir ${CMAKE_CURRENT_LIST_DIR})
 
 # A Windows program run through the emulator while building: the system's type library writer sets
 # every order, flag and version of the library, which the interface compiler cannot.

@@ -2,8 +2,9 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
-#include "platform/abi.h"
+#include "export.h"
 
 namespace qtv {
 

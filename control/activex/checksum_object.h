@@ -12,13 +12,13 @@
 
 #include <memory>
 
-#include "control/qtv_checksum.h"
-#include "platform/windows/com/checksum_interface.h"
-#include "platform/windows/com/com_handles.h"
-#include "platform/windows/com/connection_point.h"
-#include "platform/windows/com/ole_control.h"
-#include "platform/windows/com/ole_persistence.h"
-#include "platform/windows/com/ref_counted.h"
+#include "control/activex/checksum_interface.h"
+#include "control/activex/com_handles.h"
+#include "control/activex/connection_point.h"
+#include "control/activex/ole_control.h"
+#include "control/activex/ole_persistence.h"
+#include "control/activex/ref_counted.h"
+#include "qtvchecksum/qtv_checksum.h"
 
 namespace qtv::com {
 

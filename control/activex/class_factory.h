@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "platform/windows/com/ref_counted.h"
+#include "control/activex/ref_counted.h"
 
 namespace qtv::com {
 

@@ -1,4 +1,4 @@
-#include "platform/windows/com/ole_control.h"
+#include "control/activex/ole_control.h"
 
 #include <ole2.h>
 #include <olectl.h>

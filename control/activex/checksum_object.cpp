@@ -1,13 +1,13 @@
-#include "platform/windows/com/checksum_object.h"
+#include "control/activex/checksum_object.h"
 
 #include <olectl.h>
 
 #include <string>
 #include <vector>
 
+#include "control/activex/enumerator.h"
+#include "control/activex/errors.h"
 #include "control/control_registration.h"
-#include "platform/windows/com/enumerator.h"
-#include "platform/windows/com/errors.h"
 
 namespace qtv::com {
 

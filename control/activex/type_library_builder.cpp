@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "control/activex/com_handles.h"
 #include "control/control_registration.h"
 #include "control/type_library.h"
-#include "platform/windows/com/com_handles.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/windows/com/com_handles.h"
+#include "control/activex/com_handles.h"
 
 namespace qtv::com {
 

@@ -17,9 +17,9 @@
 
 #include <cstdint>
 
-#include "control/qtv_checksum.h"
-#include "platform/windows/com/com_handles.h"
-#include "platform/windows/com/ole_box.h"
+#include "control/activex/com_handles.h"
+#include "control/activex/ole_box.h"
+#include "qtvchecksum/qtv_checksum.h"
 
 namespace qtv::com {
 

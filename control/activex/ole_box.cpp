@@ -1,12 +1,12 @@
-#include "platform/windows/com/ole_box.h"
+#include "control/activex/ole_box.h"
 
 #include <algorithm>
 #include <mutex>
 #include <utility>
 
+#include "control/activex/module.h"
 #include "control/control_registration.h"
 #include "platform/unique_handle.h"
-#include "platform/windows/com/module.h"
 
 namespace qtv::com {
 namespace {
