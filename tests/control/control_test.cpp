@@ -35,7 +35,8 @@ protected:
   }
   void SetUp() override {
     host::UnloadEngine();
-    root_ = Base() / ("qtv-control-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    root_ = Base() /
+            ("qtv-control-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(root_);
     fs::create_directories(root_);
     platform::testing::SetTempFolderVariable(root_.string());
@@ -131,7 +132,8 @@ TEST_F(ControlTest, WhatAHandlerWritesChangesNothing) {
 
 TEST_F(ControlTest, HandlersConnectAndDisconnectByCookie) {
   int calls = 0;
-  const QTVChecksum::Cookie cookie = control_.ConnectErrorCode([&calls](std::int32_t&, std::u16string&) { ++calls; });
+  const QTVChecksum::Cookie cookie =
+      control_.ConnectErrorCode([&calls](std::int32_t&, std::u16string&) { ++calls; });
   EXPECT_NE(cookie, 0u);
   control_.CRC32File(u"");
   EXPECT_TRUE(control_.DisconnectErrorCode(cookie));
@@ -170,7 +172,8 @@ TEST_F(ControlTest, AFolderThatCannotBeCreatedIsAFailureNotAnEvent) {
 }
 
 TEST_F(ControlTest, TheControlKeepsItsFixedSize) {
-  for (auto [width, height] : {std::pair{2000, 1000}, std::pair{0, 0}, std::pair{480, 480}, std::pair{-5, 99999}}) {
+  for (auto [width, height] :
+       {std::pair{2000, 1000}, std::pair{0, 0}, std::pair{480, 480}, std::pair{-5, 99999}}) {
     std::int32_t Width = width;
     std::int32_t Height = height;
     control_.Resize(Width, Height);
@@ -179,7 +182,15 @@ TEST_F(ControlTest, TheControlKeepsItsFixedSize) {
   }
 }
 
-TEST_F(ControlTest, ControlNameIsTheLibrarysTitle) { EXPECT_EQ(control_.ControlName(), u"QTV Checksum OCX 1.0.0"); }
+// The name is the control's own: asking for it neither deploys the engine nor fails where deploying would.
+TEST_F(ControlTest, ControlNameNeedsNoEngine) {
+  std::ofstream(root_ / "QTVSoftware") << "a file in the folder's place";
+  platform::testing::MessageCapture messages;
+  EXPECT_EQ(control_.ControlName(), u"QTV Checksum OCX 1.0.0");
+  EXPECT_TRUE(events_.empty());
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_TRUE(fs::is_regular_file(root_ / "QTVSoftware"));
+}
 
 TEST_F(ControlTest, AnInstanceEndingLeavesTheOthersOnItsThreadWorking) {
   QTVChecksum other;
