@@ -65,6 +65,9 @@ template <typename Described> Documentation Document(Described* described, MEMBE
 
 class TypeLibraryTest : public ::testing::Test {
 protected:
+  // First in, last out: the type library and its descriptions are let go while the apartment still stands.
+  Apartment apartment_;
+
   void SetUp() override {
     ASSERT_EQ(S_OK, LoadRegTypeLib(kTypeLibraryId, 2, 0, LOCALE_NEUTRAL, Out(library_)));
     ASSERT_EQ(3u, library_.get()->GetTypeInfoCount());
@@ -92,7 +95,6 @@ protected:
 
   ComPtr<ITypeLib> library_;
   ComPtr<ITypeInfo> types_[3];
-  Apartment apartment_;
 };
 
 TEST_F(TypeLibraryTest, LibraryAttributes) {
