@@ -2,23 +2,17 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-
-#include "platform/library.h"
+#include <string_view>
 
 // The engine host: deploys the engine library from the control library's own resource to
 // "QTVSoftware/qtvsum.dll" under the user's temporary folder, loads it once per thread, carries every
 // request to its entry `interface1`, and tests input files before they are sent.
 namespace qtv::host {
 
-// The per-thread state. Every control instance on a thread shares its thread's copy.
-struct EngineState {
-  platform::LibraryHandle EngineHandle = 0;
-  platform::EntryAddress EngineEntry = 0;
-  bool EngineLoaded = false;
-};
+// The name the engine file has in its folder.
+inline constexpr std::u16string_view kEngineFileName = u"qtvsum.dll";
 
-// A copy of the calling thread's state, for diagnostics and tests.
-EngineState CurrentEngineState() noexcept;
+// Deploying and loading (engine_loader.cpp).
 
 // Deploys and loads the engine on the thread's first request; does nothing once it is loaded. A load
 // failure is shown to the user and leaves the engine unloaded. Throws qtv::ControlError 70 when the
@@ -41,11 +35,15 @@ bool CreateFolderPath(const std::u16string& folder);
 // another writer got there first, theirs stays. Never fails towards its caller.
 void WriteEngineFile(const std::u16string& path, int resourceId);
 
+// The call bridge (call_bridge.cpp).
+
 // Sends one request to the engine: the three texts travel as NUL-terminated ANSI bytes, and `output` is
 // replaced by the text form of the whole output buffer (one NUL longer than it came). Shows a message
 // and returns 0 without calling the engine when it is not loaded or its entry is missing.
 std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
                         std::int32_t length);
+
+// The input file checks (input_file_checks.cpp).
 
 // True for the empty name (a name of blanks is not empty).
 bool IsEmptyName(const std::u16string& name) noexcept;

@@ -8,6 +8,7 @@
 #include "control/qtv_checksum.h"
 #include "host/control_error.h"
 #include "host/dll_interface2.h"
+#include "host/dll_interface2_testing.h"
 #include "platform/file_system.h"
 #include "platform/testing.h"
 #include "platform/text.h"
@@ -35,7 +36,8 @@ protected:
   }
   void SetUp() override {
     host::UnloadEngine();
-    root_ = Base() / ("qtv-control-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    root_ = Base() /
+            ("qtv-control-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(root_);
     fs::create_directories(root_);
     platform::testing::SetTempFolderVariable(root_.string());
@@ -101,7 +103,7 @@ TEST_F(ControlTest, FileMethodsMatchTheStringMethods) {
 TEST_F(ControlTest, AnEmptyNameRaisesThreeAndStillDeploysTheEngine) {
   for (const Method& method : kMethods) EXPECT_EQ((control_.*method.file)(u""), u"");
   EXPECT_EQ(events_, std::vector<Event>(5, kEmptyName));
-  EXPECT_TRUE(host::CurrentEngineState().EngineLoaded);
+  EXPECT_TRUE(host::testing::CurrentEngineState().EngineLoaded);
   EXPECT_TRUE(fs::is_regular_file(root_ / "QTVSoftware" / "qtvsum.dll"));
 }
 
@@ -131,7 +133,8 @@ TEST_F(ControlTest, WhatAHandlerWritesChangesNothing) {
 
 TEST_F(ControlTest, HandlersConnectAndDisconnectByCookie) {
   int calls = 0;
-  const QTVChecksum::Cookie cookie = control_.ConnectErrorCode([&calls](std::int32_t&, std::u16string&) { ++calls; });
+  const QTVChecksum::Cookie cookie =
+      control_.ConnectErrorCode([&calls](std::int32_t&, std::u16string&) { ++calls; });
   EXPECT_NE(cookie, 0u);
   control_.CRC32File(u"");
   EXPECT_TRUE(control_.DisconnectErrorCode(cookie));
@@ -170,7 +173,8 @@ TEST_F(ControlTest, AFolderThatCannotBeCreatedIsAFailureNotAnEvent) {
 }
 
 TEST_F(ControlTest, TheControlKeepsItsFixedSize) {
-  for (auto [width, height] : {std::pair{2000, 1000}, std::pair{0, 0}, std::pair{480, 480}, std::pair{-5, 99999}}) {
+  for (auto [width, height] :
+       {std::pair{2000, 1000}, std::pair{0, 0}, std::pair{480, 480}, std::pair{-5, 99999}}) {
     std::int32_t Width = width;
     std::int32_t Height = height;
     control_.Resize(Width, Height);
@@ -179,7 +183,9 @@ TEST_F(ControlTest, TheControlKeepsItsFixedSize) {
   }
 }
 
-TEST_F(ControlTest, ControlNameIsTheLibrarysTitle) { EXPECT_EQ(control_.ControlName(), u"QTV Checksum OCX 1.0.0"); }
+TEST_F(ControlTest, ControlNameIsTheLibrarysTitle) {
+  EXPECT_EQ(control_.ControlName(), u"QTV Checksum OCX 1.0.0");
+}
 
 TEST_F(ControlTest, AnInstanceEndingLeavesTheOthersOnItsThreadWorking) {
   QTVChecksum other;
@@ -204,7 +210,8 @@ TEST_F(ControlTest, EachThreadLoadsTheEngineForItself) {
   for (std::size_t i = 0; i < results.size(); ++i) {
     threads.emplace_back([&results, i] {
       QTVChecksum mine;
-      results[i] = host::CurrentEngineState().EngineLoaded ? u"shared state" : mine.SHA256String(u"abc", 3);
+      results[i] =
+          host::testing::CurrentEngineState().EngineLoaded ? u"shared state" : mine.SHA256String(u"abc", 3);
     });
   }
   for (std::thread& thread : threads) thread.join();

@@ -25,6 +25,7 @@
 #include "control/qtv_checksum.h"
 #include "fuzz_support.h"
 #include "host/dll_interface2.h"
+#include "host/dll_interface2_testing.h"
 #include "platform/testing.h"
 #include "platform/text.h"
 #include "tests/support/temporary_folder.h"
@@ -188,7 +189,8 @@ void FuzzStringMethod(FuzzedDataProvider& provider, std::uint8_t form, std::int3
 
   if ((form & 0x70) == 0x70) {
     gControl.reset();
-    Check(!qtv::host::CurrentEngineState().EngineLoaded, "an ending instance releases the thread's engine");
+    Check(!qtv::host::testing::CurrentEngineState().EngineLoaded,
+          "an ending instance releases the thread's engine");
     gControl = std::make_unique<qtv::QTVChecksum>();
   }
   const std::u16string result = (gControl.get()->*method.method)(text, length);
@@ -196,7 +198,7 @@ void FuzzStringMethod(FuzzedDataProvider& provider, std::uint8_t form, std::int3
   Check(result ==
             (length < 0 ? std::u16string(digits, u' ') : Widen(StringChecksum(method.word, bytes, length))),
         "string method's result");
-  Check(qtv::host::CurrentEngineState().EngineLoaded, "the engine stays loaded");
+  Check(qtv::host::testing::CurrentEngineState().EngineLoaded, "the engine stays loaded");
 }
 
 } // namespace
@@ -211,7 +213,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   });
   gControl = std::make_unique<qtv::QTVChecksum>();
   qtv::host::EnsureEngineLoaded();
-  Check(qtv::host::CurrentEngineState().EngineLoaded, "engine deployed and loaded");
+  Check(qtv::host::testing::CurrentEngineState().EngineLoaded, "engine deployed and loaded");
   // libFuzzer keeps the coverage counters of every instrumented library it has met and clears them
   // before each run: the engine must stay mapped when the host releases its last load.
   Check(dlopen(gFolder->EnginePath().c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/dll_interface2.h"
+#include "host/dll_interface2_testing.h"
 #include "platform/file_system.h"
 #include "platform/testing.h"
 #include "platform/text.h"

@@ -1,6 +1,7 @@
-#include "host/dll_interface2.h"
+// Deploying the engine from the control library's resource under the temporary folder, loading it once
+// per thread, and releasing it. The per-thread state lives here and nowhere else.
+#include "host/engine_loader.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <random>
@@ -8,7 +9,7 @@
 
 #include "engine/interface1.h"
 #include "host/control_error.h"
-#include "platform/file_reading.h"
+#include "host/dll_interface2.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
@@ -18,15 +19,11 @@ namespace {
 
 constexpr char16_t kSeparator = platform::kPathSeparator;
 constexpr std::u16string_view kEngineFolderName = u"QTVSoftware";
-constexpr std::u16string_view kEngineFileName = u"qtvsum.dll";
 constexpr int kRcData = 10;
 constexpr int kEngineResource = 1;
 constexpr std::int32_t kCannotCreateFolder = 70;
 // The temporary folder query declares 255 characters: 254 and the NUL.
 constexpr std::uint32_t kTempPathLength = 255;
-
-constexpr std::u16string_view kLoadFailed = u"error loading the dll";
-constexpr std::u16string_view kEntryMissing = u"error locating the interface1 function ";
 
 thread_local EngineState tEngine;
 
@@ -48,17 +45,9 @@ void ForgetEngine() noexcept {
   tEngine = EngineState{};
 }
 
-// A text in the engine's form with a NUL of its own. A NUL converts to one zero byte, so it is added
-// after the conversion, where the converted text has room for it.
-std::string TerminatedAnsi(std::u16string_view text) {
-  std::string bytes = platform::ToAnsi(text);
-  bytes += '\0';
-  return bytes;
-}
-
 } // namespace
 
-EngineState CurrentEngineState() noexcept { return tEngine; }
+const EngineState& ThreadEngine() noexcept { return tEngine; }
 
 std::optional<std::u16string> GetTempFolder() {
   std::string buffer(300, ' ');
@@ -131,46 +120,5 @@ void EnsureEngineLoaded() {
 }
 
 void UnloadEngine() noexcept { ForgetEngine(); }
-
-std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
-                        std::int32_t length) {
-  if (tEngine.EngineHandle == 0) {
-    platform::ShowMessage(std::u16string(kLoadFailed));
-    return 0;
-  }
-  if (tEngine.EngineEntry == 0) {
-    platform::ShowMessage(std::u16string(kEntryMissing));
-    return 0;
-  }
-  std::string commandBytes = TerminatedAnsi(command);
-  std::string inputBytes = TerminatedAnsi(input);
-  std::string outputBytes = TerminatedAnsi(output);
-  // The engine reads `length` bytes of input: never more than the buffer holds. A negative length goes
-  // through, and the engine refuses it.
-  const auto available = static_cast<std::int32_t>(std::min<std::size_t>(inputBytes.size(), INT32_MAX));
-  const std::int32_t result = platform::CallEntry(tEngine.EngineEntry, commandBytes.data(), inputBytes.data(),
-                                                  outputBytes.data(), std::min(length, available));
-  platform::FromAnsi(outputBytes, output);
-  return result;
-}
-
-bool IsEmptyName(const std::u16string& name) noexcept { return name.empty(); }
-
-bool CanReadFile(const std::u16string& name) noexcept {
-  try {
-    const std::string path = platform::ToAnsi(name);
-    const std::optional<std::int64_t> size = platform::FileSize(path);
-    if (!size) return false;
-    const auto probeLength = static_cast<std::size_t>(std::clamp<std::int64_t>(*size, 0, 255));
-    platform::UniqueFile file = platform::OpenForReading(path.c_str());
-    if (!file) return false;
-    std::array<char, 255> probe;
-    const std::size_t read = std::fread(probe.data(), 1, probeLength, file.get());
-    const bool failed = read != probeLength && std::ferror(file.get()) != 0;
-    return !failed && std::fclose(file.release()) == 0;
-  } catch (...) {
-    return false;
-  }
-}
 
 } // namespace qtv::host
