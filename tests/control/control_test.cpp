@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "tests/support/engine_folder_test.h"
 
 namespace qtv {
 namespace {
@@ -26,30 +27,13 @@ struct Event {
 const Event kEmptyName{3, u"The input file is empty "};
 const Event kInvalidFile{5, u"The input file or path is invalid"};
 
-std::u16string Text(const fs::path& path) { return platform::FromAnsi(path.string()); }
-
-class ControlTest : public ::testing::Test {
+class ControlTest : public qtv::testing::EngineFolderTest {
 protected:
-  static const fs::path& Base() {
-    static const fs::path base = fs::temp_directory_path();
-    return base;
-  }
   void SetUp() override {
-    host::UnloadEngine();
-    root_ = Base() /
-            ("qtv-control-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    platform::testing::SetTempFolderVariable(root_.string());
+    EngineFolderTest::SetUp();
     control_.ConnectErrorCode([this](std::int32_t& number, std::u16string& description) {
       events_.push_back({number, description});
     });
-  }
-  void TearDown() override {
-    host::UnloadEngine();
-    platform::testing::SetTempFolderVariable(Base().string());
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
   fs::path WriteFile(const std::string& name, const std::string& bytes) {
     const fs::path path = root_ / name;
@@ -59,7 +43,6 @@ protected:
 
   QTVChecksum control_;
   std::vector<Event> events_;
-  fs::path root_;
 };
 
 struct Method {
@@ -104,7 +87,7 @@ TEST_F(ControlTest, AnEmptyNameRaisesThreeAndStillDeploysTheEngine) {
   for (const Method& method : kMethods) EXPECT_EQ((control_.*method.file)(u""), u"");
   EXPECT_EQ(events_, std::vector<Event>(5, kEmptyName));
   EXPECT_TRUE(host::testing::CurrentEngineState().EngineLoaded);
-  EXPECT_TRUE(fs::is_regular_file(root_ / "QTVSoftware" / "qtvsum.dll"));
+  EXPECT_TRUE(fs::is_regular_file(EnginePath()));
 }
 
 TEST_F(ControlTest, AnUnreadableFileRaisesFive) {
@@ -146,8 +129,8 @@ TEST_F(ControlTest, HandlersConnectAndDisconnectByCookie) {
 }
 
 TEST_F(ControlTest, WithoutAnEngineMethodsReturnBlanksAndRaiseNothing) {
-  fs::create_directories(root_ / "QTVSoftware");
-  std::ofstream(root_ / "QTVSoftware" / "qtvsum.dll", std::ios::binary) << "damaged";
+  fs::create_directories(EngineFolder());
+  std::ofstream(EnginePath(), std::ios::binary) << "damaged";
   const fs::path abc = WriteFile("abc.txt", "abc");
   platform::testing::MessageCapture messages;
   EXPECT_EQ(control_.MD5String(u"abc", 3), std::u16string(32, u' '));
@@ -157,9 +140,9 @@ TEST_F(ControlTest, WithoutAnEngineMethodsReturnBlanksAndRaiseNothing) {
 }
 
 TEST_F(ControlTest, AFolderThatCannotBeCreatedIsAFailureNotAnEvent) {
-  std::ofstream(root_ / "QTVSoftware") << "a file in the folder's place";
-  const std::u16string expected = u"Unable to create the destination folder " + Text(root_) +
-                                  platform::kPathSeparator + u"QTVSoftware" + platform::kPathSeparator;
+  std::ofstream(EngineFolder()) << "a file in the folder's place";
+  const std::u16string expected =
+      u"Unable to create the destination folder " + Text(EngineFolder()) + platform::kPathSeparator;
   for (int i = 0; i < 2; ++i) {
     try {
       i == 0 ? control_.SHA1String(u"abc", 3) : control_.SHA1File(u"");

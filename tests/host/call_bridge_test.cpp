@@ -87,7 +87,8 @@ TEST_F(CallBridgeTest, ALengthBeyondTheBufferIsLimitedToIt) {
   EXPECT_EQ(Bridge(u"md5string", u"abc", 4).output.substr(0, 32), four);
   EXPECT_EQ(Bridge(u"md5string", u"abc", 5).output.substr(0, 32), four);
   EXPECT_EQ(Bridge(u"md5string", u"abc", INT32_MAX).output.substr(0, 32), four);
-  EXPECT_EQ(Bridge(u"md5string", u"", 1000).output.substr(0, 32), EngineOver("md5string", std::string(1, '\0')));
+  EXPECT_EQ(Bridge(u"md5string", u"", 1000).output.substr(0, 32),
+            EngineOver("md5string", std::string(1, '\0')));
   // Lengths within the buffer keep their meaning.
   EXPECT_EQ(Bridge(u"md5string", u"abcdef", 3).output.substr(0, 32), kMd5OfAbc);
   // A negative length reaches the engine, which refuses it.

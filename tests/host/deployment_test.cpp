@@ -80,8 +80,7 @@ TEST_F(DeploymentTest, ALibraryWithoutTheEntryIsReportedTwicePerRequest) {
 TEST_F(DeploymentTest, AFolderThatCannotBeCreatedEndsTheRequestWithError70) {
   WriteBytes(EngineFolder(), "a file where the folder must go");
   const std::u16string expected =
-      u"Unable to create the destination folder " + Text(root_) + platform::kPathSeparator + u"QTVSoftware" +
-      platform::kPathSeparator;
+      u"Unable to create the destination folder " + Text(EngineFolder()) + platform::kPathSeparator;
   platform::testing::MessageCapture messages;
   for (int attempt = 0; attempt < 2; ++attempt) {
     try {
@@ -100,7 +99,7 @@ TEST_F(DeploymentTest, AMissingFolderIsCreatedLevelByLevel) {
   const fs::path deep = root_ / "one" / "two" / "three";
   UseTempFolder(deep.string());
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
-  EXPECT_TRUE(fs::is_regular_file(deep / "QTVSoftware" / "qtvsum.dll"));
+  EXPECT_TRUE(fs::is_regular_file(deep / EngineFolder().filename() / EnginePath().filename()));
 
   const fs::path other = root_ / "a" / "b";
   EXPECT_TRUE(CreateFolderPath(Text(other)));
@@ -119,7 +118,8 @@ TEST_F(DeploymentTest, TheTemporaryFolderEndsInExactlyOneSeparator) {
 
 TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {
   std::string longName = root_.string();
-  while (longName.size() < 300) longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
+  while (longName.size() < 300)
+    longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
   UseTempFolder(longName);
   EXPECT_FALSE(GetTempFolder().has_value());
   platform::testing::MessageCapture messages;
@@ -170,7 +170,7 @@ TEST_F(DeploymentTest, AnotherWritersFileIsKeptAndNoPrivateNameIsLeftBehind) {
     fs::remove(EnginePath());
   }
   WriteEngineFile(Text(root_ / "no-such-folder" / "qtvsum.dll"), 1); // fails quietly
-  WriteEngineFile(Text(EnginePath()), 99);                          // no such resource: quietly nothing
+  WriteEngineFile(Text(EnginePath()), 99);                           // no such resource: quietly nothing
   EXPECT_FALSE(fs::exists(EnginePath()));
 }
 

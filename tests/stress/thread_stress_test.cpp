@@ -23,6 +23,7 @@
 #include "host/dll_interface2_testing.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "tests/support/engine_folder_test.h"
 
 namespace qtv {
 namespace {
@@ -156,25 +157,12 @@ private:
   std::vector<std::string> failures_;
 };
 
-class ThreadStressTest : public ::testing::Test {
+class ThreadStressTest : public qtv::testing::EngineFolderTest {
 protected:
   void SetUp() override {
-    host::UnloadEngine();
-    // Other builds may run this test at the same moment: each run has a folder of its own.
-    root_ = fs::temp_directory_path() / ("qtv-thread-stress-" + std::to_string(std::random_device{}()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    platform::testing::SetTempFolderVariable(root_.string());
+    EngineFolderTest::SetUp();
     std::ofstream(root_ / "abc.txt", std::ios::binary) << "abc";
   }
-  void TearDown() override {
-    platform::testing::SetTempFolderVariable(root_.parent_path().string());
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  std::u16string Text(const fs::path& path) const { return platform::FromAnsi(path.string()); }
-
-  fs::path root_;
 };
 
 TEST_F(ThreadStressTest, InstancesComeAndGoOnManyThreadsAndEachThreadLoadsForItself) {
