@@ -2,23 +2,21 @@
 // per thread, and releasing it. The per-thread state lives here and nowhere else.
 #include "host/engine_loader.h"
 
-#include <array>
-#include <cstdio>
-#include <random>
 #include <string_view>
 
 #include "engine/interface1.h"
 #include "host/control_error.h"
 #include "host/dll_interface2.h"
+#include "host/dll_interface2_testing.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
-#include "platform/text.h"
 
 namespace qtv::host {
 namespace {
 
-constexpr char16_t kSeparator = platform::kPathSeparator;
-constexpr std::u16string_view kEngineFolderName = u"QTVSoftware";
+using platform::kNativeSeparator;
+using platform::NativePath;
+
 constexpr int kRcData = 10;
 constexpr int kEngineResource = 1;
 constexpr std::int32_t kCannotCreateFolder = 70;
@@ -26,87 +24,65 @@ constexpr std::int32_t kCannotCreateFolder = 70;
 constexpr std::uint32_t kTempPathLength = 255;
 
 thread_local EngineState tEngine;
-
-std::u16string EngineFolder(const std::u16string& tempFolder) {
-  return tempFolder + std::u16string(kEngineFolderName) + kSeparator;
-}
-
-// A name in the engine folder that no other writer, thread or process, picks at the same time.
-std::u16string PrivateName(const std::u16string& path) {
-  thread_local std::mt19937_64 generator{std::random_device{}()};
-  std::array<char, 17> digits{};
-  std::snprintf(digits.data(), digits.size(), "%016llx", static_cast<unsigned long long>(generator()));
-  return path + u"." + platform::FromAnsi(digits.data()) + u".tmp";
-}
+// Whether the thread's engine is a private copy, loaded because another process held the engine file;
+// the copy is removed when the load is released. Per-thread data here stays trivially destructible: the
+// control library may be unloaded while threads that used it live on.
+thread_local bool tPrivateCopy = false;
 
 // Forgets the thread's load after releasing it, so that no later call reaches a released library.
 void ForgetEngine() noexcept {
-  if (tEngine.EngineHandle != 0) platform::ReleaseLibrary(tEngine.EngineHandle);
+  platform::ReleaseDeployed(tEngine.EngineHandle, tPrivateCopy);
   tEngine = EngineState{};
+  tPrivateCopy = false;
 }
 
 } // namespace
 
 const EngineState& ThreadEngine() noexcept { return tEngine; }
 
-std::optional<std::u16string> GetTempFolder() {
-  std::string buffer(300, ' ');
-  const std::uint32_t written = platform::GetTempPathAnsi(kTempPathLength, buffer.data());
+std::optional<NativePath> GetTempFolder() {
+  NativePath buffer(300, platform::PathChar{' '});
+  const std::uint32_t written = platform::GetTempPathNative(kTempPathLength, buffer.data());
   if (written == 0 || written >= kTempPathLength) return std::nullopt;
   buffer.resize(written);
-  std::u16string folder = platform::FromAnsi(buffer);
-  if (folder.back() != kSeparator) folder += kSeparator;
-  return folder;
+  if (buffer.back() != kNativeSeparator) buffer += kNativeSeparator;
+  return buffer;
 }
 
-bool CreateFolderPath(const std::u16string& folder) {
-  std::u16string path = folder;
-  if (path.empty() || path.back() != kSeparator) path += kSeparator;
-  for (std::size_t end = path.find(kSeparator); end != std::u16string::npos;
-       end = path.find(kSeparator, end + 1)) {
-    platform::CreateOneFolder(platform::ToAnsi(path.substr(0, end + 1)));
+bool CreateFolderPath(const NativePath& folder) {
+  NativePath path = folder;
+  if (path.empty() || path.back() != kNativeSeparator) path += kNativeSeparator;
+  for (std::size_t end = path.find(kNativeSeparator); end != NativePath::npos;
+       end = path.find(kNativeSeparator, end + 1)) {
+    platform::CreateOneFolder(path.substr(0, end + 1));
   }
-  return platform::IsFolder(platform::ToAnsi(folder));
-}
-
-void WriteEngineFile(const std::u16string& path, int resourceId) {
-  try {
-    const auto image = platform::ReadOwnResource(kRcData, resourceId);
-    if (!image) return;
-    const std::string target = platform::ToAnsi(path);
-    const std::string privateName = platform::ToAnsi(PrivateName(path));
-    if (!platform::WriteNewFile(privateName, *image)) return;
-    if (!platform::MoveIntoPlaceNoReplace(privateName, target)) platform::RemoveFile(privateName);
-  } catch (...) {
-    // Whatever went wrong shows as a failed load in the step that follows.
-  }
+  return platform::IsFolder(folder);
 }
 
 void EnsureEngineLoaded() {
   if (tEngine.EngineLoaded) return;
 
-  const std::optional<std::u16string> tempFolder = GetTempFolder();
-  if (!tempFolder) {
-    ForgetEngine();
-    platform::ShowMessage(std::u16string(kLoadFailed));
-    return;
-  }
-  const std::u16string folder = EngineFolder(*tempFolder);
-  const std::u16string path = folder + std::u16string(kEngineFileName);
-  if (!platform::IsOrdinaryFile(platform::ToAnsi(path))) {
-    if (!CreateFolderPath(folder)) {
-      throw ControlError(kCannotCreateFolder, u"Unable to create the destination folder " + folder);
-    }
-    WriteEngineFile(path, kEngineResource);
-  }
-
   // A load left from an earlier attempt whose entry was missing is released before it is replaced, so
   // that loads and releases stay paired.
   ForgetEngine();
-  const std::string ansiPath = platform::ToAnsi(path);
-  if (platform::IsPrivateToUser(platform::ToAnsi(folder), ansiPath)) {
-    tEngine.EngineHandle = platform::LoadLibraryAt(ansiPath);
+  const std::optional<NativePath> tempFolder = GetTempFolder();
+  if (!tempFolder) {
+    platform::ShowMessage(std::u16string(kLoadFailed));
+    return;
   }
+  const NativePath folder = *tempFolder + platform::EngineFolderName() + kNativeSeparator;
+  CreateFolderPath(folder);
+  const auto image = platform::ReadOwnResource(kRcData, kEngineResource);
+  platform::Deployment deployment;
+  if (image) {
+    deployment = platform::DeployAndLoad(folder, platform::ToNativePath(kEngineFileName), *image);
+    if (!deployment.folderUsable) {
+      throw ControlError(kCannotCreateFolder,
+                         u"Unable to create the destination folder " + platform::FromNativePath(folder));
+    }
+  }
+  tEngine.EngineHandle = deployment.library;
+  tPrivateCopy = deployment.privateCopy;
   if (tEngine.EngineHandle == 0) {
     platform::ShowMessage(std::u16string(kLoadFailed));
     return;
@@ -120,5 +96,12 @@ void EnsureEngineLoaded() {
 }
 
 void UnloadEngine() noexcept { ForgetEngine(); }
+
+void testing::AdoptLoad(platform::LibraryHandle library) noexcept {
+  ForgetEngine();
+  tEngine.EngineHandle = library;
+  tEngine.EngineEntry = platform::FindExport(library, engine::kEntryName);
+  tEngine.EngineLoaded = tEngine.EngineEntry != 0;
+}
 
 } // namespace qtv::host

@@ -129,9 +129,12 @@ TEST_F(ControlTest, HandlersConnectAndDisconnectByCookie) {
 }
 
 TEST_F(ControlTest, WithoutAnEngineMethodsReturnBlanksAndRaiseNothing) {
-  fs::create_directories(EngineFolder());
-  std::ofstream(EnginePath(), std::ios::binary) << "damaged";
   const fs::path abc = WriteFile("abc.txt", "abc");
+  // A temporary folder longer than its query allows: the engine cannot be deployed.
+  std::string longName = root_.string();
+  while (longName.size() < 300)
+    longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
+  UseTempFolder(longName);
   platform::testing::MessageCapture messages;
   EXPECT_EQ(control_.MD5String(u"abc", 3), std::u16string(32, u' '));
   EXPECT_EQ(control_.CRC32File(Text(abc)), std::u16string(8, u' '));
@@ -139,10 +142,22 @@ TEST_F(ControlTest, WithoutAnEngineMethodsReturnBlanksAndRaiseNothing) {
   EXPECT_EQ(messages.Messages().size(), 4u);
 }
 
+TEST_F(ControlTest, ADamagedEngineFileIsHealed) {
+  fs::create_directories(EngineFolder());
+  std::ofstream(EnginePath(), std::ios::binary) << "damaged";
+  platform::testing::MessageCapture messages;
+  EXPECT_EQ(control_.MD5String(u"abc", 3), kMethods[1].abc);
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_GT(fs::file_size(EnginePath()), 1000u);
+}
+
 TEST_F(ControlTest, AFolderThatCannotBeCreatedIsAFailureNotAnEvent) {
-  std::ofstream(EngineFolder()) << "a file in the folder's place";
-  const std::u16string expected =
-      u"Unable to create the destination folder " + Text(EngineFolder()) + platform::kPathSeparator;
+  // The temporary folder lies below a file: no engine folder can be made there.
+  std::ofstream(root_ / "blocker") << "a file where a folder must go";
+  UseTempFolder(root_ / "blocker" / "below");
+  const std::u16string expected = u"Unable to create the destination folder " +
+                                  Text(root_ / "blocker" / "below" / EngineFolder().filename()) +
+                                  platform::kPathSeparator;
   for (int i = 0; i < 2; ++i) {
     try {
       i == 0 ? control_.SHA1String(u"abc", 3) : control_.SHA1File(u"");

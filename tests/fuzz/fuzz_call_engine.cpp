@@ -41,10 +41,13 @@ class PrivateFolder {
 public:
   PrivateFolder() {
     fs::create_directory(folder_.path() / "files");
-    qtv::platform::testing::SetTempFolderVariable(folder_.path().string());
+    qtv::platform::testing::SetTempFolderVariable(folder_.path());
   }
   std::u16string Files() const { return qtv::platform::FromAnsi((folder_.path() / "files").string()) + u'/'; }
-  std::string EnginePath() const { return (folder_.path() / "QTVSoftware" / "qtvsum.dll").string(); }
+  std::string EnginePath() const {
+    return (folder_.path() / qtv::platform::EngineFolderName() / std::u16string(qtv::host::kEngineFileName))
+        .string();
+  }
 
 private:
   qtv::testing::TemporaryFolder folder_{"qtv-fuzz-call-engine"};

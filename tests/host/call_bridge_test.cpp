@@ -50,13 +50,12 @@ TEST_F(CallBridgeTest, EachGuardShowsOneMessageAndLeavesTheOutput) {
   EXPECT_EQ(messages.Messages(), std::vector<std::string>{kLoadFailed});
 
   // Loaded, but the entry is missing.
-  fs::create_directories(EngineFolder());
-  fs::copy_file(QTV_NO_ENTRY_LIBRARY, EnginePath());
-  EnsureEngineLoaded();
+  AdoptLoad(platform::LoadLibraryAt(QTV_NO_ENTRY_LIBRARY));
+  ASSERT_NE(CurrentEngineState().EngineHandle, 0u);
   call = Bridge(u"md5string", u"abc", 3);
   EXPECT_EQ(call.result, 0);
   EXPECT_EQ(call.output, OutputArea());
-  EXPECT_EQ(messages.Messages(), (std::vector<std::string>{kLoadFailed, kEntryMissing, kEntryMissing}));
+  EXPECT_EQ(messages.Messages(), (std::vector<std::string>{kLoadFailed, kEntryMissing}));
 }
 
 TEST_F(CallBridgeTest, TheCommandArrivesWithExactlyOneNul) {

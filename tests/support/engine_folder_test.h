@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/dll_interface2.h"
+#include "platform/engine_files.h"
 #include "platform/testing.h"
 #include "platform/text.h"
 #include "tests/support/temporary_folder.h"
@@ -31,11 +32,11 @@ protected:
     folder_.reset();
   }
 
-  static void UseTempFolder(const Path& folder) { platform::testing::SetTempFolderVariable(folder.string()); }
+  static void UseTempFolder(const Path& folder) { platform::testing::SetTempFolderVariable(folder); }
   static std::u16string Text(const Path& path) { return platform::FromAnsi(path.string()); }
 
   // Where the host puts the engine under this test's temporary folder.
-  Path EngineFolder() const { return root_ / "QTVSoftware"; }
+  Path EngineFolder() const { return root_ / platform::EngineFolderName(); }
   Path EnginePath() const { return EngineFolder() / std::u16string(host::kEngineFileName); }
 
   Path root_;
