@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,8 +8,8 @@
 namespace qtv::platform::testing {
 
 // Points the user's temporary folder at `path` for this process (TMP and TEMP on Windows, TMPDIR on
-// Linux), as the system's temporary folder query will answer it.
-void SetTempFolderVariable(const std::string& path);
+// Linux), as the system's temporary folder query will answer it: in UTF-16 on Windows, as bytes on Linux.
+void SetTempFolderVariable(const std::filesystem::path& path);
 
 // Watches the control's message boxes on the calling thread while it lives: each box is recorded as
 // "caption|text" and answered with OK at once. Where boxes go to standard error, the lines written

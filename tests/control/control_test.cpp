@@ -6,11 +6,13 @@
 #include <thread>
 
 #include "host/dll_interface2.h"
+#include "host/dll_interface2_testing.h"
 #include "platform/file_system.h"
 #include "platform/testing.h"
 #include "platform/text.h"
 #include "qtvchecksum/control_error.h"
 #include "qtvchecksum/qtv_checksum.h"
+#include "tests/support/engine_folder_test.h"
 
 namespace qtv {
 namespace {
@@ -25,30 +27,13 @@ struct Event {
 const Event kEmptyName{3, u"The input file is empty "};
 const Event kInvalidFile{5, u"The input file or path is invalid"};
 
-std::u16string Text(const fs::path& path) { return platform::FromAnsi(path.string()); }
-
-class ControlTest : public ::testing::Test {
+class ControlTest : public qtv::testing::EngineFolderTest {
 protected:
-  static const fs::path& Base() {
-    static const fs::path base = fs::temp_directory_path();
-    return base;
-  }
   void SetUp() override {
-    host::UnloadEngine();
-    root_ = Base() /
-            ("qtv-control-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    platform::testing::SetTempFolderVariable(root_.string());
+    EngineFolderTest::SetUp();
     control_.ConnectErrorCode([this](std::int32_t& number, std::u16string& description) {
       events_.push_back({number, description});
     });
-  }
-  void TearDown() override {
-    host::UnloadEngine();
-    platform::testing::SetTempFolderVariable(Base().string());
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
   fs::path WriteFile(const std::string& name, const std::string& bytes) {
     const fs::path path = root_ / name;
@@ -58,7 +43,6 @@ protected:
 
   QTVChecksum control_;
   std::vector<Event> events_;
-  fs::path root_;
 };
 
 struct Method {
@@ -102,8 +86,8 @@ TEST_F(ControlTest, FileMethodsMatchTheStringMethods) {
 TEST_F(ControlTest, AnEmptyNameRaisesThreeAndStillDeploysTheEngine) {
   for (const Method& method : kMethods) EXPECT_EQ((control_.*method.file)(u""), u"");
   EXPECT_EQ(events_, std::vector<Event>(5, kEmptyName));
-  EXPECT_TRUE(host::CurrentEngineState().EngineLoaded);
-  EXPECT_TRUE(fs::is_regular_file(root_ / "QTVSoftware" / "qtvsum.dll"));
+  EXPECT_TRUE(host::testing::CurrentEngineState().EngineLoaded);
+  EXPECT_TRUE(fs::is_regular_file(EnginePath()));
 }
 
 TEST_F(ControlTest, AnUnreadableFileRaisesFive) {
@@ -145,9 +129,12 @@ TEST_F(ControlTest, HandlersConnectAndDisconnectByCookie) {
 }
 
 TEST_F(ControlTest, WithoutAnEngineMethodsReturnBlanksAndRaiseNothing) {
-  fs::create_directories(root_ / "QTVSoftware");
-  std::ofstream(root_ / "QTVSoftware" / "qtvsum.dll", std::ios::binary) << "damaged";
   const fs::path abc = WriteFile("abc.txt", "abc");
+  // A temporary folder longer than its query allows: the engine cannot be deployed.
+  std::string longName = root_.string();
+  while (longName.size() < 300)
+    longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
+  UseTempFolder(longName);
   platform::testing::MessageCapture messages;
   EXPECT_EQ(control_.MD5String(u"abc", 3), std::u16string(32, u' '));
   EXPECT_EQ(control_.CRC32File(Text(abc)), std::u16string(8, u' '));
@@ -155,10 +142,22 @@ TEST_F(ControlTest, WithoutAnEngineMethodsReturnBlanksAndRaiseNothing) {
   EXPECT_EQ(messages.Messages().size(), 4u);
 }
 
+TEST_F(ControlTest, ADamagedEngineFileIsHealed) {
+  fs::create_directories(EngineFolder());
+  std::ofstream(EnginePath(), std::ios::binary) << "damaged";
+  platform::testing::MessageCapture messages;
+  EXPECT_EQ(control_.MD5String(u"abc", 3), kMethods[1].abc);
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_GT(fs::file_size(EnginePath()), 1000u);
+}
+
 TEST_F(ControlTest, AFolderThatCannotBeCreatedIsAFailureNotAnEvent) {
-  std::ofstream(root_ / "QTVSoftware") << "a file in the folder's place";
-  const std::u16string expected = u"Unable to create the destination folder " + Text(root_) +
-                                  platform::kPathSeparator + u"QTVSoftware" + platform::kPathSeparator;
+  // The temporary folder lies below a file: no engine folder can be made there.
+  std::ofstream(root_ / "blocker") << "a file where a folder must go";
+  UseTempFolder(root_ / "blocker" / "below");
+  const std::u16string expected = u"Unable to create the destination folder " +
+                                  Text(root_ / "blocker" / "below" / EngineFolder().filename()) +
+                                  platform::kPathSeparator;
   for (int i = 0; i < 2; ++i) {
     try {
       i == 0 ? control_.SHA1String(u"abc", 3) : control_.SHA1File(u"");
@@ -184,12 +183,12 @@ TEST_F(ControlTest, TheControlKeepsItsFixedSize) {
 
 // The name is the control's own: asking for it neither deploys the engine nor fails where deploying would.
 TEST_F(ControlTest, ControlNameNeedsNoEngine) {
-  std::ofstream(root_ / "QTVSoftware") << "a file in the folder's place";
+  std::ofstream(EngineFolder()) << "a file in the folder's place";
   platform::testing::MessageCapture messages;
   EXPECT_EQ(control_.ControlName(), u"QTV Checksum OCX 1.0.0");
   EXPECT_TRUE(events_.empty());
   EXPECT_TRUE(messages.Messages().empty());
-  EXPECT_TRUE(fs::is_regular_file(root_ / "QTVSoftware"));
+  EXPECT_TRUE(fs::is_regular_file(EngineFolder()));
 }
 
 TEST_F(ControlTest, AnInstanceEndingLeavesTheOthersOnItsThreadWorking) {
@@ -215,7 +214,8 @@ TEST_F(ControlTest, EachThreadLoadsTheEngineForItself) {
   for (std::size_t i = 0; i < results.size(); ++i) {
     threads.emplace_back([&results, i] {
       QTVChecksum mine;
-      results[i] = host::CurrentEngineState().EngineLoaded ? u"shared state" : mine.SHA256String(u"abc", 3);
+      results[i] =
+          host::testing::CurrentEngineState().EngineLoaded ? u"shared state" : mine.SHA256String(u"abc", 3);
     });
   }
   for (std::thread& thread : threads) thread.join();

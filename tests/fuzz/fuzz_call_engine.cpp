@@ -24,6 +24,7 @@
 
 #include "fuzz_support.h"
 #include "host/dll_interface2.h"
+#include "host/dll_interface2_testing.h"
 #include "platform/testing.h"
 #include "platform/text.h"
 #include "qtvchecksum/qtv_checksum.h"
@@ -40,10 +41,13 @@ class PrivateFolder {
 public:
   PrivateFolder() {
     fs::create_directory(folder_.path() / "files");
-    qtv::platform::testing::SetTempFolderVariable(folder_.path().string());
+    qtv::platform::testing::SetTempFolderVariable(folder_.path());
   }
   std::u16string Files() const { return qtv::platform::FromAnsi((folder_.path() / "files").string()) + u'/'; }
-  std::string EnginePath() const { return (folder_.path() / "QTVSoftware" / "qtvsum.dll").string(); }
+  std::string EnginePath() const {
+    return (folder_.path() / qtv::platform::EngineFolderName() / std::u16string(qtv::host::kEngineFileName))
+        .string();
+  }
 
 private:
   qtv::testing::TemporaryFolder folder_{"qtv-fuzz-call-engine"};
@@ -188,7 +192,8 @@ void FuzzStringMethod(FuzzedDataProvider& provider, std::uint8_t form, std::int3
 
   if ((form & 0x70) == 0x70) {
     gControl.reset();
-    Check(!qtv::host::CurrentEngineState().EngineLoaded, "an ending instance releases the thread's engine");
+    Check(!qtv::host::testing::CurrentEngineState().EngineLoaded,
+          "an ending instance releases the thread's engine");
     gControl = std::make_unique<qtv::QTVChecksum>();
   }
   const std::u16string result = (gControl.get()->*method.method)(text, length);
@@ -196,7 +201,7 @@ void FuzzStringMethod(FuzzedDataProvider& provider, std::uint8_t form, std::int3
   Check(result ==
             (length < 0 ? std::u16string(digits, u' ') : Widen(StringChecksum(method.word, bytes, length))),
         "string method's result");
-  Check(qtv::host::CurrentEngineState().EngineLoaded, "the engine stays loaded");
+  Check(qtv::host::testing::CurrentEngineState().EngineLoaded, "the engine stays loaded");
 }
 
 } // namespace
@@ -211,7 +216,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   });
   gControl = std::make_unique<qtv::QTVChecksum>();
   qtv::host::EnsureEngineLoaded();
-  Check(qtv::host::CurrentEngineState().EngineLoaded, "engine deployed and loaded");
+  Check(qtv::host::testing::CurrentEngineState().EngineLoaded, "engine deployed and loaded");
   // libFuzzer keeps the coverage counters of every instrumented library it has met and clears them
   // before each run: the engine must stay mapped when the host releases its last load.
   Check(dlopen(gFolder->EnginePath().c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr,

@@ -1,5 +1,9 @@
 // Deploying and loading the engine, against a real temporary folder and real faults.
+#include <chrono>
 #include <thread>
+#include <vector>
+
+#include "platform/library.h"
 
 #include "host_test_support.h"
 #include "qtvchecksum/control_error.h"
@@ -39,48 +43,118 @@ TEST_F(DeploymentTest, LaterRequestsTouchNeitherTheDiskNorTheLoader) {
   EXPECT_EQ(after.EngineEntry, loaded.EngineEntry);
 }
 
-TEST_F(DeploymentTest, APresentFileIsLoadedUnchanged) {
+// Whatever is found at the engine path is loaded only when it is the carried engine byte for byte;
+// anything else is replaced first, and the request is answered by the real engine.
+TEST_F(DeploymentTest, AnEngineFileThatDiffersIsReplacedBeforeLoading) {
+  const std::string engine = ReadBytes(BuiltEngine());
+  const struct {
+    const char* what;
+    std::string bytes;
+  } found[] = {
+      {"an older build (a usable library with other bytes)", engine + "left here by an earlier build"},
+      {"another library that exports the entry", ReadBytes(QTV_IMPOSTOR_LIBRARY)},
+      {"a library without the entry", ReadBytes(QTV_NO_ENTRY_LIBRARY)},
+      {"an engine cut short", engine.substr(0, 1000)},
+      {"an engine cut shorter still", engine.substr(0, 20000)},
+      {"an engine with one byte changed", engine.substr(0, 5000) + "\x01" + engine.substr(5001)},
+      {"a damaged file", "MZ but nothing a loader would take"},
+      {"an empty file", ""},
+  };
   fs::create_directories(EngineFolder());
-  // A usable library that differs from the built one: bytes appended to a library do not stop it loading.
-  const std::string present = ReadBytes(BuiltEngine()) + "left here by an earlier build";
-  WriteBytes(EnginePath(), present);
+  for (const auto& [what, bytes] : found) {
+    WriteBytes(EnginePath(), bytes);
+    platform::testing::MessageCapture messages;
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc) << what;
+    EXPECT_TRUE(messages.Messages().empty()) << what;
+    EXPECT_EQ(ReadBytes(EnginePath()), engine) << what;
+    UnloadEngine();
+    EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1) << what;
+  }
+  // The carried engine is used as it is: not written again.
+  const auto written = fs::last_write_time(EnginePath());
+  const auto earlier = written - std::chrono::hours(1);
+  fs::last_write_time(EnginePath(), earlier);
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
-  UnloadEngine();
-  EXPECT_EQ(ReadBytes(EnginePath()), present);
+  EXPECT_EQ(fs::last_write_time(EnginePath()), earlier);
 }
 
-TEST_F(DeploymentTest, ADamagedFileIsReportedTwicePerRequestAndRetriedEachTime) {
+TEST_F(DeploymentTest, AFileHeldByAnotherProgramIsLeftAndAPrivateCopyLoaded) {
   fs::create_directories(EngineFolder());
-  WriteBytes(EnginePath(), "MZ but nothing a loader would take");
-  platform::testing::MessageCapture messages;
-  EXPECT_EQ(Md5Request(u"abc"), std::u16string(32, u' '));
-  EXPECT_EQ(messages.Messages(), (std::vector<std::string>{kLoadFailed, kLoadFailed}));
+  const std::string impostor = ReadBytes(QTV_IMPOSTOR_LIBRARY);
+  WriteBytes(EnginePath(), impostor);
+  {
+    platform::testing::ExclusiveHold hold(EnginePath().string());
+    if (!hold.held()) GTEST_SKIP() << "this system has no exclusive holds";
+    platform::testing::MessageCapture messages;
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+    EXPECT_TRUE(messages.Messages().empty());
+    // The held file and the loaded copy.
+    EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 2);
+    UnloadEngine();
+  }
+  // Released, the copy goes; the other program's file was never touched.
+  EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1);
+  EXPECT_EQ(ReadBytes(EnginePath()), impostor);
+  // Once nobody holds it, the next load heals it.
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
+}
+
+TEST_F(DeploymentTest, ALoadWithoutTheEntryIsReleasedAndTheEngineLoaded) {
+  const platform::LibraryHandle foreign = platform::LoadLibraryAt(QTV_NO_ENTRY_LIBRARY);
+  ASSERT_NE(foreign, 0u);
+  AdoptLoad(foreign);
   EXPECT_FALSE(CurrentEngineState().EngineLoaded);
-  EXPECT_EQ(CurrentEngineState().EngineHandle, 0u);
-
-  // Repaired from outside: the next request loads it, since every request after a failure retries.
-  fs::copy_file(BuiltEngine(), EnginePath(), fs::copy_options::overwrite_existing);
+  platform::testing::MessageCapture messages;
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
-  EXPECT_EQ(messages.Messages().size(), 2u);
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_NE(CurrentEngineState().EngineHandle, foreign);
 }
 
-TEST_F(DeploymentTest, ALibraryWithoutTheEntryIsReportedTwicePerRequest) {
-  fs::create_directories(EngineFolder());
-  fs::copy_file(QTV_NO_ENTRY_LIBRARY, EnginePath());
-  platform::testing::MessageCapture messages;
-  EXPECT_EQ(Md5Request(u"abc"), std::u16string(32, u' '));
-  EXPECT_EQ(Md5Request(u"abc"), std::u16string(32, u' '));
-  EXPECT_EQ(messages.Messages(), std::vector<std::string>(4, kEntryMissing));
-  const EngineState state = CurrentEngineState();
-  EXPECT_FALSE(state.EngineLoaded);
-  EXPECT_NE(state.EngineHandle, 0u);
-  EXPECT_EQ(state.EngineEntry, 0u);
+// The temporary folder is used as the system names it, in UTF-16 on Windows and as bytes on Linux:
+// names outside the ANSI code page, or that are not UTF-8, reach the engine folder unchanged.
+TEST_F(DeploymentTest, TemporaryFoldersOfAnyNameAreUsedAsTheyAre) {
+#if defined(_WIN32)
+  const fs::path names[] = {L"\u4e2d\u6587", L"\u0142", L"caf\u00e9"};
+#else
+  const fs::path names[] = {"\xe4\xb8\xad\xe6\x96\x87", "\xc5\x82", "caf\xe9"};
+#endif
+  for (const fs::path& name : names) {
+    const fs::path temp = root_ / name;
+    fs::create_directory(temp);
+    UseTempFolder(temp);
+    ASSERT_EQ(GetTempFolder(), temp.native() + platform::kNativeSeparator);
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+    EXPECT_EQ(ReadBytes(temp / EngineFolder().filename() / EnginePath().filename()),
+              ReadBytes(BuiltEngine()));
+    UnloadEngine();
+  }
+  // Nothing was written anywhere else: no folder under a converted name.
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()),
+            static_cast<std::ptrdiff_t>(std::size(names)));
+
+  // Error 70 names the real folder.
+  const fs::path blocked = root_ / names[0] / "blocker";
+  WriteBytes(blocked, "not a folder");
+  UseTempFolder(blocked / "below");
+  try {
+    EnsureEngineLoaded();
+    ADD_FAILURE() << "no error";
+  } catch (const ControlError& error) {
+    EXPECT_EQ(error.number(), 70);
+    EXPECT_EQ(error.description(), u"Unable to create the destination folder " +
+                                       (blocked / "below" / EngineFolder().filename()).u16string() +
+                                       platform::kPathSeparator);
+  }
 }
 
 TEST_F(DeploymentTest, AFolderThatCannotBeCreatedEndsTheRequestWithError70) {
-  WriteBytes(EngineFolder(), "a file where the folder must go");
-  const std::u16string expected = u"Unable to create the destination folder " + Text(root_) +
-                                  platform::kPathSeparator + u"QTVSoftware" + platform::kPathSeparator;
+  // The temporary folder lies below a file: neither the engine folder nor any other can be made there.
+  WriteBytes(root_ / "blocker", "a file where a folder must go");
+  UseTempFolder(root_ / "blocker" / "below");
+  const std::u16string expected = u"Unable to create the destination folder " +
+                                  Text(root_ / "blocker" / "below" / EngineFolder().filename()) +
+                                  platform::kPathSeparator;
   platform::testing::MessageCapture messages;
   for (int attempt = 0; attempt < 2; ++attempt) {
     try {
@@ -99,21 +173,21 @@ TEST_F(DeploymentTest, AMissingFolderIsCreatedLevelByLevel) {
   const fs::path deep = root_ / "one" / "two" / "three";
   UseTempFolder(deep.string());
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
-  EXPECT_TRUE(fs::is_regular_file(deep / "QTVSoftware" / "qtvsum.dll"));
+  EXPECT_TRUE(fs::is_regular_file(deep / EngineFolder().filename() / EnginePath().filename()));
 
   const fs::path other = root_ / "a" / "b";
-  EXPECT_TRUE(CreateFolderPath(Text(other)));
+  EXPECT_TRUE(CreateFolderPath(other.native()));
   EXPECT_TRUE(fs::is_directory(other));
-  EXPECT_TRUE(CreateFolderPath(Text(other) + platform::kPathSeparator)); // exists: left as it is
+  EXPECT_TRUE(CreateFolderPath(other.native() + platform::kNativeSeparator)); // exists: left as it is
   WriteBytes(root_ / "blocker", "");
-  EXPECT_FALSE(CreateFolderPath(Text(root_ / "blocker" / "below")));
+  EXPECT_FALSE(CreateFolderPath((root_ / "blocker" / "below").native()));
 }
 
 TEST_F(DeploymentTest, TheTemporaryFolderEndsInExactlyOneSeparator) {
-  UseTempFolder(root_.string());
-  EXPECT_EQ(GetTempFolder(), Text(root_) + platform::kPathSeparator);
-  UseTempFolder(root_.string() + std::string(1, static_cast<char>(platform::kPathSeparator)));
-  EXPECT_EQ(GetTempFolder(), Text(root_) + platform::kPathSeparator);
+  UseTempFolder(root_);
+  EXPECT_EQ(GetTempFolder(), root_.native() + platform::kNativeSeparator);
+  UseTempFolder(root_.native() + platform::kNativeSeparator);
+  EXPECT_EQ(GetTempFolder(), root_.native() + platform::kNativeSeparator);
 }
 
 TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {
@@ -155,23 +229,26 @@ TEST_F(DeploymentTest, UnloadingForgetsTheLoadSoLaterRequestsLoadAgain) {
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
 }
 
-TEST_F(DeploymentTest, AnotherWritersFileIsKeptAndNoPrivateNameIsLeftBehind) {
+TEST_F(DeploymentTest, ThreadsDeployingAtOnceAllGetTheEngineAndLeaveOneFile) {
   fs::create_directories(EngineFolder());
-  // A reader that meets the engine path sees either nothing or the whole engine: with the file already
-  // there the write is not even attempted, and with it missing the private name is moved into place.
-  for (int round = 0; round < 5; ++round) {
-    const std::u16string path = Text(EnginePath());
-    std::thread first([&path] { WriteEngineFile(path, 1); });
-    WriteEngineFile(path, 1);
-    first.join();
-    WriteEngineFile(path, 1);
+  // Each round starts from a file that must be replaced, or from none; every thread replaces or uses it
+  // while the others do the same, and a reader never meets anything but a whole engine.
+  for (int round = 0; round < 6; ++round) {
+    if (round % 2 == 0) WriteBytes(EnginePath(), ReadBytes(QTV_IMPOSTOR_LIBRARY));
+    std::vector<std::u16string> results(4);
+    std::vector<std::thread> threads;
+    for (std::u16string& result : results) {
+      threads.emplace_back([&result] {
+        result = Md5Request(u"abc");
+        UnloadEngine();
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(results, std::vector<std::u16string>(4, kMd5OfAbc)) << "round " << round;
     EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
     EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1);
-    fs::remove(EnginePath());
+    if (round % 2 == 1) fs::remove(EnginePath());
   }
-  WriteEngineFile(Text(root_ / "no-such-folder" / "qtvsum.dll"), 1); // fails quietly
-  WriteEngineFile(Text(EnginePath()), 99);                           // no such resource: quietly nothing
-  EXPECT_FALSE(fs::exists(EnginePath()));
 }
 
 } // namespace

@@ -1,34 +1,85 @@
-// Linux shares /tmp among all users: an engine file that another user could have placed or changed must
-// never be loaded.
+// Linux shares /tmp among all users. Another user may take names there, swap folders in a temporary
+// folder open to them, or leave files behind: none of it may stop this user's requests, and no library
+// but the carried engine may ever be loaded. The other user is made real: a child process switched to
+// ids no account uses, held to permission bits like any user.
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "host_test_support.h"
 
 namespace qtv::host::testing {
 namespace {
 
-constexpr uid_t kNobody = 65534;
+constexpr uid_t kOtherUser = 47011;
+constexpr gid_t kOtherGroup = 47011;
+
+// `body` run by the other user in a child process; its result is the child's exit status.
+class OtherUser {
+public:
+  explicit OtherUser(const std::function<int()>& body) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      const bool switched = setgroups(0, nullptr) == 0 &&
+                            setresgid(kOtherGroup, kOtherGroup, kOtherGroup) == 0 &&
+                            setresuid(kOtherUser, kOtherUser, kOtherUser) == 0;
+      _exit(switched ? body() : 99);
+    }
+  }
+  ~OtherUser() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+  OtherUser(const OtherUser&) = delete;
+  OtherUser& operator=(const OtherUser&) = delete;
+
+  // The child's exit status once it ends.
+  int Wait() {
+    int status = 0;
+    if (pid_ <= 0 || waitpid(std::exchange(pid_, -1), &status, 0) < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+private:
+  pid_t pid_ = -1;
+};
 
 class PrivateFolderTest : public HostTest {
 protected:
   void SetUp() override {
     HostTest::SetUp();
-    fs::create_directories(EngineFolder());
-    fs::permissions(EngineFolder(), fs::perms::owner_all, fs::perm_options::replace);
-    fs::copy_file(BuiltEngine(), EnginePath());
+    if (geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
   }
-  // The request fails as a failed load does, and nothing is loaded.
-  void ExpectRefused() {
+  // The request is answered by the carried engine, with no message.
+  static void ExpectTheEngine(const std::string& what) {
     platform::testing::MessageCapture messages;
-    EXPECT_EQ(Md5Request(u"abc"), std::u16string(32, u' '));
-    EXPECT_EQ(messages.Messages(), (std::vector<std::string>{kLoadFailed, kLoadFailed}));
-    EXPECT_EQ(CurrentEngineState().EngineHandle, 0u);
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc) << what;
+    EXPECT_TRUE(messages.Messages().empty()) << what;
+    UnloadEngine();
   }
+  // Names in the temporary folder that begin with the engine folder's: its own, and any fresh folder
+  // that was left behind.
+  std::vector<std::string> EngineFolders() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(root_)) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with(EngineFolder().filename().string())) names.push_back(name);
+    }
+    return names;
+  }
+  static std::string Impostor() { return ReadBytes(QTV_IMPOSTOR_LIBRARY); }
 };
 
-TEST_F(PrivateFolderTest, TheFolderIsCreatedPrivate) {
-  fs::remove_all(EngineFolder());
+TEST_F(PrivateFolderTest, TheFolderIsCreatedPrivateUnderTheUsersOwnName) {
+  EXPECT_EQ(EngineFolder().filename(), "QTVSoftware-" + std::to_string(geteuid()));
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
   struct stat status {};
   ASSERT_EQ(stat(EngineFolder().c_str(), &status), 0);
@@ -36,36 +87,119 @@ TEST_F(PrivateFolderTest, TheFolderIsCreatedPrivate) {
   EXPECT_EQ(status.st_uid, geteuid());
 }
 
-TEST_F(PrivateFolderTest, AFileOrFolderOfAnotherUserIsNotLoaded) {
-  if (geteuid() != 0) GTEST_SKIP() << "giving files away needs root";
-  ASSERT_EQ(chown(EnginePath().c_str(), kNobody, kNobody), 0);
-  ExpectRefused();
-  ASSERT_EQ(chown(EnginePath().c_str(), 0, 0), 0);
-  ASSERT_EQ(chown(EngineFolder().c_str(), kNobody, kNobody), 0);
-  ExpectRefused();
+TEST_F(PrivateFolderTest, AnotherUserHoldingTheFolderNameCannotStopTheUser) {
+  fs::permissions(root_, fs::perms::all | fs::perms::sticky_bit, fs::perm_options::replace);
+  const std::string impostor = Impostor();
+  const fs::path folder = EngineFolder();
+  const fs::path theirs = root_ / "theirs";
+  const struct {
+    const char* what;
+    std::function<int()> plant;
+  } plants[] = {
+      {"their folder, open to all, holding a library of theirs",
+       [&] {
+         fs::create_directory(folder);
+         fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
+         WriteBytes(folder / EnginePath().filename(), impostor);
+         return 0;
+       }},
+      {"a link of theirs to their folder",
+       [&] {
+         fs::create_directory(theirs);
+         WriteBytes(theirs / EnginePath().filename(), impostor);
+         fs::create_directory_symlink(theirs, folder);
+         return 0;
+       }},
+      {"a file of theirs",
+       [&] {
+         WriteBytes(folder, "mine");
+         return 0;
+       }},
+  };
+  for (const auto& [what, plant] : plants) {
+    fs::remove_all(folder);
+    fs::remove_all(theirs);
+    ASSERT_EQ(OtherUser(plant).Wait(), 0) << what;
+    // On every request and every run, not once.
+    ExpectTheEngine(what);
+    ExpectTheEngine(what);
+    EXPECT_EQ(EngineFolders(), std::vector<std::string>{folder.filename().string()})
+        << "left behind: " << what;
+    if (fs::is_directory(folder)) {
+      EXPECT_EQ(ReadBytes(folder / EnginePath().filename()), impostor) << what;
+    }
+  }
 }
 
-TEST_F(PrivateFolderTest, AFileOrFolderWritableByOthersIsNotLoaded) {
-  fs::permissions(EnginePath(), fs::perms::group_write, fs::perm_options::add);
-  ExpectRefused();
-  fs::permissions(EnginePath(), fs::perms::group_write, fs::perm_options::remove);
-  fs::permissions(EngineFolder(), fs::perms::others_write, fs::perm_options::add);
-  ExpectRefused();
-  fs::permissions(EngineFolder(), fs::perms::others_write, fs::perm_options::remove);
+TEST_F(PrivateFolderTest, WhatIsNotPrivateIsNeverUsedAndNeverLoaded) {
+  // The user's own folder name, taken by things of the user's own that are no private folder.
+  const fs::path folder = EngineFolder();
+  const fs::path elsewhere = root_ / "elsewhere";
+  fs::create_directory(elsewhere);
+  WriteBytes(elsewhere / EnginePath().filename(), Impostor());
+  WriteBytes(folder, "a file of the user's own");
+  ExpectTheEngine("a file in the folder's place");
+  fs::remove(folder);
+  fs::create_directory_symlink(elsewhere, folder);
+  ExpectTheEngine("a link in the folder's place");
+  fs::remove(folder);
+  fs::create_directory(folder);
+  fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
+  ExpectTheEngine("the folder open to others");
+  EXPECT_EQ(EngineFolders(), std::vector<std::string>{folder.filename().string()});
+  EXPECT_EQ(ReadBytes(elsewhere / EnginePath().filename()), Impostor());
+
+  // In the private folder: the engine's very bytes, but not the user's own, or open to others, or a
+  // link, are replaced by the user's own file before anything is loaded.
+  fs::remove_all(folder);
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  UnloadEngine();
+  struct stat status {};
+  ASSERT_EQ(chown(EnginePath().c_str(), kOtherUser, kOtherGroup), 0);
+  ExpectTheEngine("the engine file of another user");
+  ASSERT_EQ(lstat(EnginePath().c_str(), &status), 0);
+  EXPECT_EQ(status.st_uid, geteuid());
+  fs::permissions(EnginePath(), fs::perms::group_write | fs::perms::others_write, fs::perm_options::add);
+  ExpectTheEngine("the engine file open to others");
+  ASSERT_EQ(lstat(EnginePath().c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0022, 0u);
+  fs::rename(EnginePath(), elsewhere / "engine");
+  fs::create_symlink(elsewhere / "engine", EnginePath());
+  ExpectTheEngine("a link to the engine");
+  EXPECT_FALSE(fs::is_symlink(EnginePath()));
 }
 
-TEST_F(PrivateFolderTest, ALinkInPlaceOfTheFileOrFolderIsNotLoaded) {
-  const fs::path elsewhere = root_ / "elsewhere.dll";
-  fs::rename(EnginePath(), elsewhere);
-  fs::create_symlink(elsewhere, EnginePath());
-  ExpectRefused();
+// In a temporary folder that others may write to (no sticky bit), another user swaps the engine folder
+// with a folder of theirs, over and over, while the user loads. What was checked must be what is loaded.
+TEST_F(PrivateFolderTest, AFolderSwappedDuringTheLoadNeverGetsItsLibraryLoaded) {
+  fs::permissions(root_, fs::perms::all, fs::perm_options::replace);
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  UnloadEngine();
+  const std::string impostor = Impostor();
+  const fs::path folder = EngineFolder();
+  const fs::path decoy = root_ / "decoy";
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  OtherUser swapper([&] {
+    fs::create_directory(decoy);
+    WriteBytes(decoy / EnginePath().filename(), impostor);
+    (void)!write(ready[1], "r", 1);
+    for (;;) renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, decoy.c_str(), RENAME_EXCHANGE);
+    return 0;
+  });
+  close(ready[1]);
+  char signal = 0;
+  ASSERT_EQ(read(ready[0], &signal, 1), 1) << "the other user could not prepare the swap";
+  close(ready[0]);
 
-  fs::remove(EnginePath());
-  fs::rename(EngineFolder(), root_ / "real-folder");
-  fs::copy_file(BuiltEngine(), root_ / "real-folder" / "qtvsum.dll");
-  fs::create_directory_symlink(root_ / "real-folder", EngineFolder());
-  ExpectRefused();
+  platform::testing::MessageCapture messages;
+  int wrong = 0;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    if (Md5Request(u"abc") != kMd5OfAbc) ++wrong;
+    UnloadEngine();
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_TRUE(messages.Messages().empty());
 }
 
 } // namespace

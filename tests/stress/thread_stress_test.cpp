@@ -19,9 +19,11 @@
 #include <vector>
 
 #include "host/dll_interface2.h"
+#include "host/dll_interface2_testing.h"
 #include "platform/testing.h"
 #include "platform/text.h"
 #include "qtvchecksum/qtv_checksum.h"
+#include "tests/support/engine_folder_test.h"
 
 namespace qtv {
 namespace {
@@ -69,7 +71,7 @@ public:
       : random_(seed), abcFile_(std::move(abcFile)), missingFile_(std::move(missingFile)) {}
 
   void Run() {
-    Expect(!host::CurrentEngineState().EngineLoaded, "a new thread starts with nothing loaded");
+    Expect(!host::testing::CurrentEngineState().EngineLoaded, "a new thread starts with nothing loaded");
     int created = 0;
     while (created < kInstancesPerThread || !alive_.empty()) {
       const int action = Pick(10);
@@ -111,7 +113,7 @@ private:
       break;
     }
     alive_.erase(alive_.begin() + static_cast<std::ptrdiff_t>(index));
-    const host::EngineState state = host::CurrentEngineState();
+    const host::testing::EngineState state = host::testing::CurrentEngineState();
     Expect(!state.EngineLoaded && state.EngineHandle == 0 && state.EngineEntry == 0,
            "an instance ending releases and forgets its thread's load");
   }
@@ -139,7 +141,7 @@ private:
       Expect(control.ControlName() == u"QTV Checksum OCX 1.0.0", "ControlName");
       return; // needs no engine
     }
-    Expect(host::CurrentEngineState().EngineLoaded, "a request loads the engine on its own thread");
+    Expect(host::testing::CurrentEngineState().EngineLoaded, "a request loads the engine on its own thread");
   }
 
   void ExpectEvent(Instance& instance, const std::u16string& result, std::int32_t number) {
@@ -155,25 +157,12 @@ private:
   std::vector<std::string> failures_;
 };
 
-class ThreadStressTest : public ::testing::Test {
+class ThreadStressTest : public qtv::testing::EngineFolderTest {
 protected:
   void SetUp() override {
-    host::UnloadEngine();
-    // Other builds may run this test at the same moment: each run has a folder of its own.
-    root_ = fs::temp_directory_path() / ("qtv-thread-stress-" + std::to_string(std::random_device{}()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    platform::testing::SetTempFolderVariable(root_.string());
+    EngineFolderTest::SetUp();
     std::ofstream(root_ / "abc.txt", std::ios::binary) << "abc";
   }
-  void TearDown() override {
-    platform::testing::SetTempFolderVariable(root_.parent_path().string());
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  std::u16string Text(const fs::path& path) const { return platform::FromAnsi(path.string()); }
-
-  fs::path root_;
 };
 
 TEST_F(ThreadStressTest, InstancesComeAndGoOnManyThreadsAndEachThreadLoadsForItself) {
@@ -193,7 +182,8 @@ TEST_F(ThreadStressTest, InstancesComeAndGoOnManyThreadsAndEachThreadLoadsForIts
   for (std::size_t i = 0; i < workers.size(); ++i) {
     EXPECT_EQ(workers[i].failures(), std::vector<std::string>{}) << "thread " << i;
   }
-  EXPECT_FALSE(host::CurrentEngineState().EngineLoaded) << "the test's own thread never asked for the engine";
+  EXPECT_FALSE(host::testing::CurrentEngineState().EngineLoaded)
+      << "the test's own thread never asked for the engine";
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 
 namespace qtv::platform::testing {
 
-void SetTempFolderVariable(const std::string& path) { setenv("TMPDIR", path.c_str(), 1); }
+void SetTempFolderVariable(const std::filesystem::path& path) { setenv("TMPDIR", path.c_str(), 1); }
 
 // Without a desktop, message boxes write one line each to standard error: the capture hides the desktop
 // from the control for its lifetime and redirects standard error to a file.
@@ -51,7 +51,8 @@ std::vector<std::string> MessageCapture::Messages() {
   // "caption: text" becomes "caption|text".
   for (std::string line; std::getline(lines, line);) {
     const std::size_t colon = line.find(": ");
-    messages.push_back(colon == std::string::npos ? line : line.substr(0, colon) + "|" + line.substr(colon + 2));
+    messages.push_back(colon == std::string::npos ? line
+                                                  : line.substr(0, colon) + "|" + line.substr(colon + 2));
   }
   return messages;
 }

@@ -54,9 +54,9 @@ inline constexpr auto kInvalidFileHandle = [] { return INVALID_HANDLE_VALUE; };
 
 } // namespace
 
-void SetTempFolderVariable(const std::string& path) {
-  SetEnvironmentVariableA("TMP", path.c_str());
-  SetEnvironmentVariableA("TEMP", path.c_str());
+void SetTempFolderVariable(const std::filesystem::path& path) {
+  SetEnvironmentVariableW(L"TMP", path.c_str());
+  SetEnvironmentVariableW(L"TEMP", path.c_str());
 }
 
 struct MessageCapture::State {

@@ -1,0 +1,48 @@
+// The only road from the control to the engine: texts to ANSI bytes, the call, the output back.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "host/dll_interface2.h"
+#include "host/engine_loader.h"
+#include "platform/library.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+
+namespace qtv::host {
+namespace {
+
+// A text in the engine's form with a NUL of its own. A NUL converts to one zero byte, so it is added
+// after the conversion, where the converted text has room for it.
+std::string TerminatedAnsi(std::u16string_view text) {
+  std::string bytes = platform::ToAnsi(text);
+  bytes += '\0';
+  return bytes;
+}
+
+} // namespace
+
+std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
+                        std::int32_t length) {
+  const EngineState& engine = ThreadEngine();
+  if (engine.EngineHandle == 0) {
+    platform::ShowMessage(std::u16string(kLoadFailed));
+    return 0;
+  }
+  if (engine.EngineEntry == 0) {
+    platform::ShowMessage(std::u16string(kEntryMissing));
+    return 0;
+  }
+  std::string commandBytes = TerminatedAnsi(command);
+  std::string inputBytes = TerminatedAnsi(input);
+  std::string outputBytes = TerminatedAnsi(output);
+  // The engine reads `length` bytes of input: never more than the buffer holds. A negative length goes
+  // through, and the engine refuses it.
+  const auto available = static_cast<std::int32_t>(std::min<std::size_t>(inputBytes.size(), INT32_MAX));
+  const std::int32_t result = platform::CallEntry(engine.EngineEntry, commandBytes.data(), inputBytes.data(),
+                                                  outputBytes.data(), std::min(length, available));
+  platform::FromAnsi(outputBytes, output);
+  return result;
+}
+
+} // namespace qtv::host
