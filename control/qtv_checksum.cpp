@@ -1,9 +1,11 @@
 #include "qtvchecksum/qtv_checksum.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "about/about_box.h"
 #include "host/dll_interface2.h"
+#include "platform/input_file.h"
 #include "platform/message_box.h"
 
 namespace qtv {
@@ -23,6 +25,11 @@ std::u16string OutputArea() {
 std::u16string Digits(std::u16string&& output, std::size_t length) {
   output.resize(std::min(length, output.size()));
   return std::move(output);
+}
+
+// The engine writes its text and one NUL at the start of the area; the area's blanks stay where it did not.
+bool WroteChecksum(const std::u16string& output, std::size_t length) {
+  return output.size() > length && output[length] == u'\0' && output[0] != u' ';
 }
 
 struct ErrorRow {
@@ -66,9 +73,22 @@ std::u16string QTVChecksum::FileChecksum(const char16_t* command, std::size_t re
     RaiseErrorCode(kInvalidInputFile);
     return {};
   }
-  InputFile += u'\0';
+  // The engine takes ANSI names: it is given one that reaches this very file, or nothing at all.
+  std::optional<std::u16string> engineName = platform::NameInAnsiForm(InputFile);
+  if (!engineName) {
+    RaiseErrorCode(kInvalidInputFile);
+    return {};
+  }
+  *engineName += u'\0';
   std::u16string output = OutputArea();
-  host::CallEngine(command, InputFile, output, 0);
+  const std::int32_t recognised = host::CallEngine(command, *engineName, output, 0);
+  // The file can still become unreadable after the check (removed, held by another program, failing
+  // to read); the engine then writes nothing, and its blanks are no checksum. An engine that could not
+  // be called has said so in its message and leaves the blanks as they are.
+  if (recognised != 0 && !WroteChecksum(output, resultLength)) {
+    RaiseErrorCode(kInvalidInputFile);
+    return {};
+  }
   return Digits(std::move(output), resultLength);
 }
 

@@ -17,7 +17,8 @@ namespace {
 // The two kinds of checksum core. A digest core has a context and a digest of fixed size; a running core
 // carries a 32-bit value from block to block.
 template <typename ContextType, std::size_t DigestSize, void (*InitFn)(ContextType&),
-          void (*UpdateFn)(ContextType&, const void*, std::uint32_t), void (*FinalFn)(ContextType&, std::uint8_t*)>
+          void (*UpdateFn)(ContextType&, const void*, std::uint32_t),
+          void (*FinalFn)(ContextType&, std::uint8_t*)>
 struct DigestCore {
   ContextType context;
   DigestCore() noexcept { InitFn(context); }
@@ -49,24 +50,23 @@ struct Adler32Core {
   ChecksumText Finish() const noexcept { return ChecksumText(static_cast<std::uint32_t>(value)); }
 };
 
-template <typename Core>
-void ChecksumOfString(const char* input, char* output, std::int32_t length) {
+template <typename Core> void ChecksumOfString(const char* input, char* output, std::int32_t length) {
   Core core;
   core.Feed(input, static_cast<std::uint32_t>(length));
   core.Finish().CopyTo(output);
 }
 
 inline constexpr std::size_t kReadBlock = 4096;
+inline constexpr const char* kCannotRead = "error opening input file \n";
 // A larger stdio buffer than the default block: reads stay 4096 bytes each, the system calls fewer.
 inline constexpr std::size_t kStreamBuffer = 64 * 1024;
 
-template <typename Core>
-void ChecksumOfFile(const char* path, char* output) {
+template <typename Core> void ChecksumOfFile(const char* path, char* output) {
   // Declared before the file so that the stream is closed before its buffer goes.
   std::array<char, kStreamBuffer> streamBuffer;
   platform::UniqueFile file = platform::OpenForReading(path);
   if (!file) {
-    std::fputs("error opening input file \n", stdout);
+    std::fputs(kCannotRead, stdout);
     return;
   }
   std::setvbuf(file.get(), streamBuffer.data(), _IOFBF, streamBuffer.size());
@@ -77,17 +77,32 @@ void ChecksumOfFile(const char* path, char* output) {
   while (std::size_t count = std::fread(block.data(), 1, block.size(), file.get())) {
     core.Feed(block.data(), static_cast<std::uint32_t>(count));
   }
+  // The bytes before a failed read are not the file: no checksum at all, as for a file not opened.
+  if (std::ferror(file.get()) != 0) {
+    std::fputs(kCannotRead, stdout);
+    return;
+  }
   file.reset();
   core.Finish().CopyTo(output);
 }
 
 } // namespace
 
-void MD5OfString(const char* input, char* output, std::int32_t length) { ChecksumOfString<MD5Core>(input, output, length); }
-void SHA1OfString(const char* input, char* output, std::int32_t length) { ChecksumOfString<SHA1Core>(input, output, length); }
-void SHA256OfString(const char* input, char* output, std::int32_t length) { ChecksumOfString<SHA256Core>(input, output, length); }
-void CRC32OfString(const char* input, char* output, std::int32_t length) { ChecksumOfString<CRC32Core>(input, output, length); }
-void Adler32OfString(const char* input, char* output, std::int32_t length) { ChecksumOfString<Adler32Core>(input, output, length); }
+void MD5OfString(const char* input, char* output, std::int32_t length) {
+  ChecksumOfString<MD5Core>(input, output, length);
+}
+void SHA1OfString(const char* input, char* output, std::int32_t length) {
+  ChecksumOfString<SHA1Core>(input, output, length);
+}
+void SHA256OfString(const char* input, char* output, std::int32_t length) {
+  ChecksumOfString<SHA256Core>(input, output, length);
+}
+void CRC32OfString(const char* input, char* output, std::int32_t length) {
+  ChecksumOfString<CRC32Core>(input, output, length);
+}
+void Adler32OfString(const char* input, char* output, std::int32_t length) {
+  ChecksumOfString<Adler32Core>(input, output, length);
+}
 
 void MD5OfFile(const char* path, char* output) { ChecksumOfFile<MD5Core>(path, output); }
 void SHA1OfFile(const char* path, char* output) { ChecksumOfFile<SHA1Core>(path, output); }

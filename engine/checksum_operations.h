@@ -15,8 +15,9 @@ void CRC32OfString(const char* input, char* output, std::int32_t length);
 void Adler32OfString(const char* input, char* output, std::int32_t length);
 
 // File operations read the file named by the NUL-terminated `path` front to back in 4096-byte blocks.
-// A file that cannot be opened leaves `output` untouched and writes "error opening input file \n" to
-// standard output. A read that fails midway ends the file there.
+// A file that cannot be opened or read to its end, and anything that is not a regular file (a folder,
+// FIFO or device, refused without waiting for it), leaves `output` untouched and writes
+// "error opening input file \n" to standard output.
 void MD5OfFile(const char* path, char* output);
 void SHA1OfFile(const char* path, char* output);
 void SHA256OfFile(const char* path, char* output);

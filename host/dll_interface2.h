@@ -48,7 +48,8 @@ std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, 
 // True for the empty name (a name of blanks is not empty).
 bool IsEmptyName(const std::u16string& name) noexcept;
 
-// True when the file can be sized, opened for reading, read (its first 255 bytes at most) and closed.
+// True when the file is a regular file (on Windows a file on a disk, not a device) that can be sized,
+// opened for reading, read (its first 255 bytes at most) and closed.
 bool CanReadFile(const std::u16string& name) noexcept;
 
 } // namespace qtv::host

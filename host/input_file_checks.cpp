@@ -15,11 +15,12 @@ bool IsEmptyName(const std::u16string& name) noexcept { return name.empty(); }
 
 bool CanReadFile(const std::u16string& name) noexcept {
   try {
-    const std::string path = platform::ToAnsi(name);
-    const std::optional<std::int64_t> size = platform::FileSize(path);
+    // The file itself, through the name as given: only a regular file passes, and no FIFO or device is
+    // opened on the way.
+    const std::optional<std::int64_t> size = platform::RegularFileSize(name);
     if (!size) return false;
     const auto probeLength = static_cast<std::size_t>(std::clamp<std::int64_t>(*size, 0, 255));
-    platform::UniqueFile file = platform::OpenForReading(path.c_str());
+    platform::UniqueFile file = platform::OpenRegularFile(name);
     if (!file) return false;
     std::array<char, 255> probe;
     const std::size_t read = std::fread(probe.data(), 1, probeLength, file.get());

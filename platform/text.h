@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,11 @@ namespace qtv::platform {
 // ToAnsi leaves room for one more byte, so a NUL appended to its result needs no new allocation.
 // FromAnsi's second form replaces `text` in place and reuses its storage.
 std::string ToAnsi(std::u16string_view text);
+
+// The ANSI form of `text` when every unit has one of its own, with no best fit and no default
+// character ("?" for a character the code page lacks, or for an unpaired surrogate); else nothing. For
+// names, where a near form would name another file.
+std::optional<std::string> ToAnsiExactly(std::u16string_view text);
 void FromAnsi(std::string_view bytes, std::u16string& text);
 
 inline std::u16string FromAnsi(std::string_view bytes) {

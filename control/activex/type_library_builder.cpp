@@ -6,7 +6,11 @@
 
 #include <oleauto.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -135,6 +139,63 @@ void AddImplemented(ICreateTypeInfo* info, UINT index, IUnknown* implemented, IN
   if (flags != 0) Check(info->SetImplTypeFlags(index, flags), "SetImplTypeFlags");
 }
 
+// Offsets in the saved file: its header, and each type description's record of 0x64 bytes.
+constexpr std::size_t kTypeCountAt = 0x20;
+constexpr std::size_t kHeaderFlagsAt = 0x14;
+constexpr std::uint32_t kHasHelpLibrary = 0x100;
+constexpr std::size_t kTypeOffsetsAt = 0x54;
+constexpr std::size_t kRecordSize = 0x64;
+constexpr std::size_t kKindAt = 0x00;
+constexpr std::size_t kMemberCountsAt = 0x18; // functions in the low half, variables in the high half
+constexpr std::size_t kTypeFlagsAt = 0x30;
+constexpr std::size_t kTableSizeAt = 0x4E;
+constexpr std::size_t kBaseReferenceAt = 0x54;
+constexpr std::int16_t kSlotSize = 4; // a SYS_WIN32 library's pointers
+
+std::uint32_t ReadWord(const std::vector<char>& bytes, std::size_t at) {
+  if (at + 4 > bytes.size()) throw Failure{"reading the saved library", E_UNEXPECTED};
+  std::uint32_t value = 0;
+  std::memcpy(&value, bytes.data() + at, sizeof value);
+  return value;
+}
+
+template <typename Value> void WriteValue(std::vector<char>& bytes, std::size_t at, Value value) {
+  if (at + sizeof value > bytes.size()) throw Failure{"patching the saved library", E_UNEXPECTED};
+  std::memcpy(bytes.data() + at, &value, sizeof value);
+}
+
+// The system's writer lays a dispinterface out like the late-bound side of a dual interface: its table
+// size counts IDispatch's seven slots before its own members, and its base is recorded as a reference
+// to IDispatch, so readers list IDispatch's members as the first of its own (eight functions,
+// QueryInterface at index 0, for the one event). A dispinterface as the interface compilers write it
+// counts its own members only and records no base: every reader knows it is based on IDispatch. No call
+// of the writer sets these two fields, so they are set in the saved file.
+void KeepEventInterfacesToTheirOwnMembers(const std::wstring& path) {
+  std::vector<char> bytes;
+  {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) throw Failure{"reading the saved library", E_FAIL};
+  }
+  if (ReadWord(bytes, 0) != 0x5446534Du) throw Failure{"reading the saved library", TYPE_E_INVDATAREAD};
+  const std::uint32_t types = ReadWord(bytes, kTypeCountAt);
+  const std::size_t directory =
+      kTypeOffsetsAt + 4 * types + ((ReadWord(bytes, kHeaderFlagsAt) & kHasHelpLibrary) != 0 ? 4 : 0);
+  const std::size_t records = ReadWord(bytes, directory);
+  for (std::uint32_t i = 0; i < types; ++i) {
+    const std::size_t record = records + i * kRecordSize;
+    const bool dispinterface = (ReadWord(bytes, record + kKindAt) & 0xF) == TKIND_DISPATCH &&
+                               (ReadWord(bytes, record + kTypeFlagsAt) & TYPEFLAG_FDUAL) == 0;
+    if (!dispinterface) continue;
+    const auto functions = static_cast<std::int16_t>(ReadWord(bytes, record + kMemberCountsAt) & 0xFFFF);
+    WriteValue(bytes, record + kTableSizeAt, static_cast<std::int16_t>(functions * kSlotSize));
+    WriteValue(bytes, record + kBaseReferenceAt, std::int32_t{-1});
+  }
+  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) throw Failure{"writing the saved library", E_FAIL};
+}
+
 void Build(const std::wstring& path) {
   ComPtr<ITypeLib> standard;
   Check(LoadRegTypeLib(IID_StdOle, STDOLE2_MAJORVERNUM, STDOLE2_MINORVERNUM, STDOLE2_LCID, Out(standard)),
@@ -181,6 +242,7 @@ void Build(const std::wstring& path) {
   Check(control.get()->LayOut(), "LayOut(QTVChecksum)");
   Check(events.get()->LayOut(), "LayOut(__QTVChecksum)");
   Check(library.get()->SaveAllChanges(), "SaveAllChanges");
+  KeepEventInterfacesToTheirOwnMembers(path);
 }
 
 std::wstring FromArgument(const char* argument) {

@@ -71,6 +71,19 @@ std::string ToAnsi(std::u16string_view text) {
   return bytes;
 }
 
+std::optional<std::string> ToAnsiExactly(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i; // a pair: one character outside the basic plane
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      return std::nullopt;
+    }
+  }
+  return ToAnsi(text);
+}
+
 void FromAnsi(std::string_view bytes, std::u16string& text) {
   // Every byte gives at most one unit (a four-byte character gives two), so the text is sized once
   // and cut to what was written.

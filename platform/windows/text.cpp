@@ -19,6 +19,26 @@ std::string ToAnsi(std::u16string_view text) {
   return bytes;
 }
 
+std::optional<std::string> ToAnsiExactly(std::u16string_view text) {
+  if (text.empty()) return std::string();
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int units = static_cast<int>(text.size());
+  // A UTF-8 code page takes no best-fit flag and reports no default character: it refuses what it
+  // cannot encode, the unpaired surrogates.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* const defaultReport = utf8 ? nullptr : &usedDefault;
+  const int size = WideCharToMultiByte(CP_ACP, flags, wide, units, nullptr, 0, nullptr, defaultReport);
+  if (size <= 0 || usedDefault) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_ACP, flags, wide, units, bytes.data(), size, nullptr, defaultReport) != size ||
+      usedDefault) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
 void FromAnsi(std::string_view bytes, std::u16string& text) {
   if (bytes.empty()) {
     text.clear();

@@ -1,8 +1,10 @@
 // The control class through its public methods, as a host application uses it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <thread>
 
 #include "host/dll_interface2.h"
@@ -13,6 +15,12 @@
 #include "qtvchecksum/control_error.h"
 #include "qtvchecksum/qtv_checksum.h"
 #include "tests/support/engine_folder_test.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
 namespace qtv {
 namespace {
@@ -91,12 +99,107 @@ TEST_F(ControlTest, AnEmptyNameRaisesThreeAndStillDeploysTheEngine) {
 }
 
 TEST_F(ControlTest, AnUnreadableFileRaisesFive) {
+  // Besides missing files and folders, anything that is not a regular file, found without waiting: a
+  // FIFO without a writer, endless devices.
+#ifdef _WIN32
+  const std::u16string special[] = {u"NUL", u"CON", u"COM1"};
+#else
+  const fs::path fifo = root_ / "fifo";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  const std::u16string special[] = {Text(fifo), u"/dev/zero", u"/dev/urandom"};
+#endif
   for (const Method& method : kMethods) {
     EXPECT_EQ((control_.*method.file)(Text(root_ / "missing.txt")), u"");
     EXPECT_EQ((control_.*method.file)(Text(root_)), u"");
     EXPECT_EQ((control_.*method.file)(u" "), u"");
+    for (const std::u16string& name : special) EXPECT_EQ((control_.*method.file)(name), u"");
   }
-  EXPECT_EQ(events_, std::vector<Event>(15, kInvalidFile));
+  EXPECT_EQ(events_, std::vector<Event>(5 * (3 + std::size(special)), kInvalidFile));
+}
+
+// The file passes the check, then the engine cannot read it: the blanks it leaves are no checksum, and
+// neither is the checksum of the bytes before a failed read. /proc/self/mem opens and fails at its first
+// read; under Wine the Windows build reaches it as Z:\proc\self\mem.
+TEST_F(ControlTest, AFileTheEngineCannotReadRaisesFive) {
+#ifdef _WIN32
+  const std::u16string unreadable = u"Z:\\proc\\self\\mem";
+  if (GetFileAttributesW(L"Z:\\proc\\self\\mem") == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "no Linux file system under this Windows";
+  }
+#else
+  const std::u16string unreadable = u"/proc/self/mem";
+#endif
+  for (const Method& method : kMethods) EXPECT_EQ((control_.*method.file)(unreadable), u"");
+  EXPECT_EQ(events_, std::vector<Event>(5, kInvalidFile));
+}
+
+// Another program takes and leaves the file without sharing, as scanners do: some calls find it held at
+// the check, some only when the engine opens it. Each call gives the checksum or raises 5, never blanks.
+TEST_F(ControlTest, AFileHeldNowAndThenGivesItsChecksumOrFiveNeverBlanks) {
+  const fs::path path = WriteFile("scanned.txt", "abc");
+  if (!platform::testing::ExclusiveHold(path.string()).held())
+    GTEST_SKIP() << "this system has no exclusive holds";
+  std::atomic<bool> done{false};
+  std::thread scanner([&done, &path] {
+    while (!done) platform::testing::ExclusiveHold hold(path.string());
+  });
+  int checksums = 0;
+  int refusals = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const std::u16string result = control_.MD5File(Text(path));
+    if (result == kMethods[1].abc) {
+      ++checksums;
+    } else {
+      ASSERT_EQ(result, u"") << "call " << i;
+      ++refusals;
+    }
+  }
+  done = true;
+  scanner.join();
+  EXPECT_EQ(events_, std::vector<Event>(static_cast<std::size_t>(refusals), kInvalidFile));
+  std::cout << checksums << " checksums, " << refusals << " refusals\n";
+}
+
+// A name is never replaced by a near form that names another file: without an exact ANSI form, the
+// engine gets the file's short name when it has one, or the call raises 5.
+TEST_F(ControlTest, ANameOutsideTheCodePageReachesItsOwnFileOrRaisesFive) {
+  const std::u16string digestOf1 = u"c4ca4238a0b923820dcc509a6f75849b";
+  const std::u16string digestOf3 = u"eccbc87e4b5ce2fe28308fd9f2a7baf3";
+  WriteFile("abc.txt", "abc");
+  EXPECT_EQ(control_.MD5File(Text(root_ / "abc.txt") + u'\0' + u"x"), u"");
+  std::vector<Event> expected{kInvalidFile};
+#ifdef _WIN32
+  // Made through the wide functions. "\u0142" converts to "l" by best fit, which named al.txt.
+  const std::u16string folder = root_.u16string() + u"\\";
+  const std::pair<std::u16string, std::u16string> files[] = {{folder + u"a\u0142.txt", digestOf1},
+                                                             {folder + u"\u4e2d.txt", digestOf3}};
+  std::ofstream(fs::path(files[0].first), std::ios::binary) << "1";
+  std::ofstream(fs::path(files[1].first), std::ios::binary) << "3";
+  WriteFile("al.txt", "2");
+  for (const auto& [name, digest] : files) {
+    std::wstring shortName(600, L'\0');
+    const std::wstring wide(name.begin(), name.end());
+    shortName.resize(GetShortPathNameW(wide.c_str(), shortName.data(), 600));
+    const bool hasShortName = !shortName.empty() && shortName != wide;
+    EXPECT_EQ(control_.MD5File(name), hasShortName ? digest : u"") << platform::ToAnsi(name);
+    if (!hasShortName) expected.push_back(kInvalidFile);
+  }
+#else
+  // "?" stood in for an unpaired surrogate, which named a?b.
+  WriteFile("a?b", "2");
+  EXPECT_EQ(control_.MD5File(Text(root_) + u"/a\xD800"
+                                           u"b"),
+            u"");
+  expected.push_back(kInvalidFile);
+  static_cast<void>(digestOf1);
+  static_cast<void>(digestOf3);
+#endif
+  EXPECT_EQ(events_, expected);
+  // Texts keep their conversion: a character without an ANSI form still counts as its stand-in.
+  EXPECT_EQ(control_.MD5String(u"a\xD800"
+                               u"z",
+                               3),
+            control_.MD5String(u"a?z", 3));
 }
 
 TEST_F(ControlTest, WhatAHandlerWritesChangesNothing) {

@@ -204,19 +204,14 @@ TEST_F(TypeLibraryTest, TwelveMethodsInTableOrder) {
   }
 }
 
-TEST_F(TypeLibraryTest, ErrorCodeEventTakesBothValuesByReference) {
-  // Wine lists IDispatch's seven restricted members too; of its own, the interface has one.
+TEST_F(TypeLibraryTest, TheEventInterfaceListsErrorCodeAloneAndTakesBothValuesByReference) {
+  // A tool that lists events from index 0 to cFuncs - 1 must meet ErrorCode and nothing of IDispatch.
   ITypeInfo* info = types_[2].get();
-  std::vector<UINT> own;
-  for (UINT i = 0; i < Attributes(info)->cFuncs; ++i) {
-    FUNCDESC* function = nullptr;
-    ASSERT_EQ(S_OK, info->GetFuncDesc(i, &function));
-    if ((function->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0) own.push_back(i);
-    info->ReleaseFuncDesc(function);
-  }
-  ASSERT_EQ(1u, own.size());
+  ASSERT_EQ(1, Attributes(info)->cFuncs);
+  FUNCDESC* beyond = nullptr;
+  EXPECT_EQ(TYPE_E_ELEMENTNOTFOUND, info->GetFuncDesc(1, &beyond));
   FUNCDESC* function = nullptr;
-  ASSERT_EQ(S_OK, info->GetFuncDesc(own[0], &function));
+  ASSERT_EQ(S_OK, info->GetFuncDesc(0, &function));
   EXPECT_EQ(1, function->memid);
   EXPECT_EQ(FUNC_DISPATCH, function->funckind);
   EXPECT_EQ(INVOKE_FUNC, function->invkind);
@@ -239,8 +234,8 @@ TEST_F(TypeLibraryTest, ErrorCodeEventTakesBothValuesByReference) {
   EXPECT_EQ(L"This event will return the errors generated in the control", Document(info, 1).help);
 }
 
-// The flags as the embedded file holds them, where reading back adds or hides some.
-TEST_F(TypeLibraryTest, EmbeddedFileHoldsTheExactFlags) {
+// The flags and table sizes as the embedded file holds them, where reading back adds, hides or derives.
+TEST_F(TypeLibraryTest, EmbeddedFileHoldsTheExactFlagsAndTableSizes) {
   Bstr path;
   ASSERT_EQ(S_OK, QueryPathOfRegTypeLib(kTypeLibraryId, 2, 0, LOCALE_NEUTRAL, Out(path)));
   const Module file(LoadLibraryExW(path.get(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
@@ -262,11 +257,20 @@ TEST_F(TypeLibraryTest, EmbeddedFileHoldsTheExactFlags) {
   const std::uint32_t records = word(directory);
   const std::uint32_t flags[] = {0x11D0, TYPEFLAG_FCONTROL, 0x1090};
   const std::uint32_t members[] = {12, 0, 1}; // functions of its own; no variables
+  // The method table in bytes: the dual interface's counts IDispatch's seven slots and its twelve
+  // methods; the dispinterface's counts its own member alone, 4 bytes each, as interface compilers write.
+  const std::uint16_t tableSizes[] = {(7 + 12) * 4, 0, 4};
   for (std::uint32_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(members[i], word(records + i * 0x64 + 0x18)) << i;
-    EXPECT_EQ(flags[i], word(records + i * 0x64 + 0x30)) << i;
-    EXPECT_EQ(1u, word(records + i * 0x64 + 0x38)) << i; // version 1.0: minor << 16 | major
+    const std::size_t record = records + i * 0x64;
+    EXPECT_EQ(members[i], word(record + 0x18)) << i;
+    EXPECT_EQ(flags[i], word(record + 0x30)) << i;
+    EXPECT_EQ(1u, word(record + 0x38)) << i; // version 1.0: minor << 16 | major
+    EXPECT_EQ(tableSizes[i], word(record + 0x4C) >> 16) << i;
   }
+  // A dispinterface records no base type (-1): readers take IDispatch as its base. A recorded base would
+  // make them list IDispatch's members as its first ones.
+  EXPECT_EQ(0xFFFFFFFFu, word(records + 2 * 0x64 + 0x54));
+  EXPECT_EQ(1u, word(records + 2 * 0x64 + 0x4C) & 0xFFFF); // still one implemented type
 }
 
 } // namespace

@@ -6,9 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "engine/interface1.h"
 #include "platform/library.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -28,8 +33,9 @@ protected:
   static void TearDownTestSuite() { qtv::platform::ReleaseLibrary(library_); }
 
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("qtv-interface1-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    folder_ =
+        fs::temp_directory_path() /
+        ("qtv-interface1-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -109,7 +115,8 @@ TEST_F(Interface1Test, RunningChecksumsKeepLeadingZerosAndCountNulBytes) {
 }
 
 TEST_F(Interface1Test, UnknownWordsAreRefusedWithoutTouchingTheOutput) {
-  for (const char* word : {"MD5STRING", "md5string ", " md5string", "md5", "md5str", "", "md5stringx", "crc32"}) {
+  for (const char* word :
+       {"MD5STRING", "md5string ", " md5string", "md5", "md5str", "", "md5stringx", "crc32"}) {
     SCOPED_TRACE(word);
     Reply reply = CallString(word, "abc");
     EXPECT_EQ(reply.result, 0);
@@ -133,9 +140,13 @@ TEST_F(Interface1Test, NullAddressesAndNegativeLengthsAreRefused) {
 TEST_F(Interface1Test, FileCommandsMatchTheStringCommandsOverTheSameBytes) {
   std::string block(4097, '\0');
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i % 251);
-  const std::string contents[] = {
-      std::string(), "abc", block.substr(0, 4095), block.substr(0, 4096), block,
-      "line one\r\nline two\n\x1a after the end-of-file marker\r", std::string(3 * 4096 + 17, '\x1a')};
+  const std::string contents[] = {std::string(),
+                                  "abc",
+                                  block.substr(0, 4095),
+                                  block.substr(0, 4096),
+                                  block,
+                                  "line one\r\nline two\n\x1a after the end-of-file marker\r",
+                                  std::string(3 * 4096 + 17, '\x1a')};
   int n = 0;
   for (const std::string& bytes : contents) {
     fs::path path = WriteFile("input" + std::to_string(n++), bytes);
@@ -166,6 +177,35 @@ TEST_F(Interface1Test, UnopenableFilesLeaveTheOutputAndSayItOnStandardOutput) {
   const fs::path missing = folder_ / "missing.bin";
   const fs::path inMissingFolder = folder_ / "no-such-folder" / "file.bin";
   for (const fs::path& path : {missing, inMissingFolder, folder_, fs::path()}) {
+    for (const Algorithm& algorithm : kAlgorithms) {
+      SCOPED_TRACE(std::string(algorithm.fileCommand) + " on '" + path.string() + "'");
+      ::testing::internal::CaptureStdout();
+      Reply reply = CallFile(algorithm.fileCommand, path);
+      EXPECT_EQ(::testing::internal::GetCapturedStdout(), "error opening input file \n");
+      EXPECT_EQ(reply.result, 1);
+      EXPECT_EQ(reply.output, OutputArea());
+    }
+  }
+}
+
+// Anything but a regular file is refused at once, without waiting for a writer or reading forever, and a
+// file whose reading fails gives no checksum of the bytes before the failure (for /proc/self/mem, at
+// once: none, where the checksum of nothing used to come back).
+TEST_F(Interface1Test, SpecialFilesAndReadErrorsLeaveTheOutputAndSaySo) {
+  std::vector<fs::path> paths;
+#ifdef _WIN32
+  paths = {"NUL", "CON", "COM1", folder_ / "nul.txt", "\\\\.\\PhysicalDrive0", "\\\\.\\pipe\\qtv-none"};
+  std::error_code absent;
+  if (fs::exists("Z:\\proc\\self\\mem", absent))
+    paths.push_back("Z:\\proc\\self\\mem"); // Linux's, under Wine
+#else
+  const fs::path fifo = folder_ / "fifo";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  fs::create_symlink(fifo, folder_ / "link-to-fifo");
+  paths = {fifo,        folder_ / "link-to-fifo", "/dev/zero", "/dev/urandom", "/dev/full",
+           "/dev/null", "/proc/self/mem"};
+#endif
+  for (const fs::path& path : paths) {
     for (const Algorithm& algorithm : kAlgorithms) {
       SCOPED_TRACE(std::string(algorithm.fileCommand) + " on '" + path.string() + "'");
       ::testing::internal::CaptureStdout();

@@ -4,6 +4,15 @@
 #include "host_test_support.h"
 #include "platform/library.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
 namespace qtv::host::testing {
 namespace {
 
@@ -129,6 +138,75 @@ TEST_F(FileCheckTest, MissingFoldersAndBadNamesFailQuietly) {
   // No failure stays pending: the next probe answers on its own merits.
   WriteBytes(root_ / "present.txt", "abc");
   EXPECT_TRUE(CanReadFile(Text(root_ / "present.txt")));
+}
+
+#ifdef _WIN32
+TEST_F(FileCheckTest, DevicesFailWithoutBeingOpened) {
+  // A pipe that is there, with one instance: a check that opened it would take that instance.
+  const std::wstring pipe = L"\\\\.\\pipe\\qtv-file-check-" + std::to_wstring(GetCurrentProcessId());
+  const HANDLE server =
+      CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, server);
+  const std::u16string names[] = {u"NUL",
+                                  u"CON",
+                                  u"COM1",
+                                  u"aux",
+                                  Text(root_) + u"\\nul.txt",
+                                  Text(root_) + u"\\LPT1",
+                                  u"\\\\.\\PhysicalDrive0",
+                                  u"\\\\.\\C:",
+                                  u"\\\\?\\GLOBALROOT\\Device\\Null",
+                                  std::u16string(pipe.begin(), pipe.end())};
+  for (const std::u16string& name : names) {
+    EXPECT_FALSE(CanReadFile(name)) << platform::ToAnsi(name);
+  }
+  const HANDLE client = CreateFileW(pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(INVALID_HANDLE_VALUE, client) << "the pipe's one instance was taken";
+  if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+  CloseHandle(server);
+  // A disk file's long form in the \\?\ namespace is still a file.
+  WriteBytes(root_ / "plain.txt", "abc");
+  EXPECT_TRUE(CanReadFile(u"\\\\?\\" + Text(root_ / "plain.txt")));
+}
+#else
+TEST_F(FileCheckTest, SpecialFilesFailWithoutWaiting) {
+  // A FIFO without a writer made the check wait for ever; the devices never end.
+  const fs::path fifo = root_ / "fifo";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  fs::create_symlink(fifo, root_ / "link-to-fifo");
+  const fs::path socketPath = root_ / "socket";
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.string().copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address));
+  for (const fs::path& path : {fifo, root_ / "link-to-fifo", socketPath, fs::path("/dev/zero"),
+                               fs::path("/dev/urandom"), fs::path("/dev/full"), fs::path("/dev/null")}) {
+    EXPECT_FALSE(CanReadFile(Text(path))) << path;
+  }
+  close(listener);
+  // A link to a regular file still passes.
+  WriteBytes(root_ / "plain.txt", "abc");
+  fs::create_symlink(root_ / "plain.txt", root_ / "link-to-plain");
+  EXPECT_TRUE(CanReadFile(Text(root_ / "link-to-plain")));
+}
+#endif
+
+// A name is looked at as it is: never through a near form that names another file.
+TEST_F(FileCheckTest, NamesAreLookedAtExactlyAsGiven) {
+  WriteBytes(root_ / "abc.txt", "abc");
+  EXPECT_FALSE(CanReadFile(Text(root_ / "abc.txt") + u'\0' + u"more"));
+#ifdef _WIN32
+  // "ł" has no form in the code page; its best fit is "l".
+  WriteBytes(root_ / "al.txt", "al");
+  EXPECT_FALSE(CanReadFile(Text(root_) + u"\\a\u0142.txt"));
+#else
+  // An unpaired surrogate has no UTF-8 form; "?" stood in for it.
+  WriteBytes(root_ / "a?b", "a?b");
+  EXPECT_FALSE(CanReadFile(Text(root_) + u"/a\xD800"
+                                         u"b"));
+  EXPECT_TRUE(CanReadFile(Text(root_) + u"/a?b"));
+#endif
 }
 
 TEST_F(FileCheckTest, AFileHeldWithoutReadSharingFails) {

@@ -56,6 +56,27 @@ TEST(TextConversionTest, ANulAppendedToTheBytesNeedsNoNewStorage) {
   }
 }
 
+// Names convert exactly or not at all; texts keep their stand-ins.
+TEST(TextConversionTest, ExactConversionRefusesEveryStandIn) {
+  const std::u16string exact[] = {u"", u"plain name.txt", std::u16string(40, u'a') + kAccent};
+  for (const std::u16string& text : exact) EXPECT_EQ(ToAnsiExactly(text), ToAnsi(text));
+  const std::u16string loneSurrogates[] = {u"a\xD800"
+                                           u"b",
+                                           u"\xDC00", std::u16string(20, u'x') + u'\xDBFF'};
+  for (const std::u16string& text : loneSurrogates) {
+    EXPECT_EQ(ToAnsiExactly(text), std::nullopt);
+    EXPECT_FALSE(ToAnsi(text).empty());
+  }
+#ifdef _WIN32
+  // Outside the code page: a best fit ("l" for "\u0142") or the default character ("?").
+  for (const std::u16string& text : {std::u16string(u"a\u0142.txt"), std::u16string(u"\u4e2d.txt")}) {
+    EXPECT_EQ(ToAnsiExactly(text), std::nullopt);
+  }
+#else
+  EXPECT_EQ(ToAnsiExactly(u"\U0001F600\u4e2d"), ToAnsi(u"\U0001F600\u4e2d"));
+#endif
+}
+
 #ifndef _WIN32
 TEST(TextConversionTest, DamagedUtf8AfterAnAsciiRunBecomesOneReplacementPerByte) {
   for (std::size_t at : {0u, 15u, 16u, 17u, 32u}) {
