@@ -42,6 +42,11 @@ using block_hashing::LoadBigEndian32;
   b = std::rotl(b, 30);
 }
 
+// Makes the compiler keep `word` in memory: it stores the word there and reads it back from there, so a
+// later round takes it as an operand of its XOR instead of holding the whole queue in registers, which
+// neither target has enough of (the 32-bit engine has seven). Emits no instruction.
+[[gnu::always_inline]] inline void KeepInMemory(std::uint32_t& word) noexcept { asm("" : "+m"(word)); }
+
 } // namespace
 
 void SHA1Init(SHA1Context& context) {
@@ -63,13 +68,23 @@ void SHA1Final(SHA1Context& context, std::uint8_t* digest) {
 }
 
 void SHA1Transform(SHA1Context& context, const std::uint8_t* block) {
-  // The message schedule is a circular queue of sixteen words: the word for round t lives in slot t mod 16.
+  // The message schedule is a circular queue of sixteen words in memory: the word for round t lives in
+  // slot t mod 16. Each word is written once and read back by the rounds t + 3, t + 8, t + 14 and t + 16.
   std::uint32_t w[16];
   // Rounds 0 to 15 take the block's words, most significant byte first.
-  const auto load = [&w, block](int t) { return w[t] = LoadBigEndian32(block + 4 * t); };
-  // From round 16 on, the word for round t replaces the one for round t - 16.
+  const auto load = [&w, block](int t) {
+    const std::uint32_t word = LoadBigEndian32(block + 4 * t);
+    w[t] = word;
+    KeepInMemory(w[t]);
+    return word;
+  };
+  // From round 16 on, the word for round t replaces the one for round t - 16. The newest word, t - 3,
+  // comes last, so the chain from one schedule word to the next is one XOR and one rotation long.
   const auto next = [&w](int t) {
-    return w[t & 15] = std::rotl(w[(t - 3) & 15] ^ w[(t - 8) & 15] ^ w[(t - 14) & 15] ^ w[t & 15], 1);
+    const std::uint32_t word = std::rotl(w[t & 15] ^ w[(t - 14) & 15] ^ w[(t - 8) & 15] ^ w[(t - 3) & 15], 1);
+    w[t & 15] = word;
+    KeepInMemory(w[t & 15]);
+    return word;
   };
   std::uint32_t a = context.state[0];
   std::uint32_t b = context.state[1];
