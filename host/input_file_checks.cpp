@@ -7,6 +7,7 @@
 #include "host/dll_interface2.h"
 #include "platform/file_reading.h"
 #include "platform/file_system.h"
+#include "platform/input_file.h"
 #include "platform/text.h"
 
 namespace qtv::host {
