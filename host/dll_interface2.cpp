@@ -18,7 +18,7 @@ namespace {
 
 constexpr char16_t kSeparator = platform::kPathSeparator;
 constexpr std::u16string_view kEngineFolderName = u"QTVSoftware";
-constexpr std::u16string_view kEngineFileName = u"qtvsum.dll";
+constexpr std::u16string_view kEngineFileName = engine::kFileName;
 constexpr int kRcData = 10;
 constexpr int kEngineResource = 1;
 constexpr std::int32_t kCannotCreateFolder = 70;

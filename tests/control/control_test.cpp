@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "control/qtv_checksum.h"
+#include "engine/interface1.h"
 #include "host/control_error.h"
 #include "host/dll_interface2.h"
 #include "platform/file_system.h"
@@ -102,7 +103,7 @@ TEST_F(ControlTest, AnEmptyNameRaisesThreeAndStillDeploysTheEngine) {
   for (const Method& method : kMethods) EXPECT_EQ((control_.*method.file)(u""), u"");
   EXPECT_EQ(events_, std::vector<Event>(5, kEmptyName));
   EXPECT_TRUE(host::CurrentEngineState().EngineLoaded);
-  EXPECT_TRUE(fs::is_regular_file(root_ / "QTVSoftware" / "qtvsum.dll"));
+  EXPECT_TRUE(fs::is_regular_file(root_ / "QTVSoftware" / engine::kFileName));
 }
 
 TEST_F(ControlTest, AnUnreadableFileRaisesFive) {
@@ -144,7 +145,7 @@ TEST_F(ControlTest, HandlersConnectAndDisconnectByCookie) {
 
 TEST_F(ControlTest, WithoutAnEngineMethodsReturnBlanksAndRaiseNothing) {
   fs::create_directories(root_ / "QTVSoftware");
-  std::ofstream(root_ / "QTVSoftware" / "qtvsum.dll", std::ios::binary) << "damaged";
+  std::ofstream(root_ / "QTVSoftware" / engine::kFileName, std::ios::binary) << "damaged";
   const fs::path abc = WriteFile("abc.txt", "abc");
   platform::testing::MessageCapture messages;
   EXPECT_EQ(control_.MD5String(u"abc", 3), std::u16string(32, u' '));

@@ -100,7 +100,7 @@ TEST_F(DeploymentTest, AMissingFolderIsCreatedLevelByLevel) {
   const fs::path deep = root_ / "one" / "two" / "three";
   UseTempFolder(deep.string());
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
-  EXPECT_TRUE(fs::is_regular_file(deep / "QTVSoftware" / "qtvsum.dll"));
+  EXPECT_TRUE(fs::is_regular_file(deep / "QTVSoftware" / engine::kFileName));
 
   const fs::path other = root_ / "a" / "b";
   EXPECT_TRUE(CreateFolderPath(Text(other)));
@@ -169,7 +169,7 @@ TEST_F(DeploymentTest, AnotherWritersFileIsKeptAndNoPrivateNameIsLeftBehind) {
     EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1);
     fs::remove(EnginePath());
   }
-  WriteEngineFile(Text(root_ / "no-such-folder" / "qtvsum.dll"), 1); // fails quietly
+  WriteEngineFile(Text(root_ / "no-such-folder" / engine::kFileName), 1); // fails quietly
   WriteEngineFile(Text(EnginePath()), 99);                          // no such resource: quietly nothing
   EXPECT_FALSE(fs::exists(EnginePath()));
 }

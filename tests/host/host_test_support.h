@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "engine/interface1.h"
 #include "host/dll_interface2.h"
 #include "platform/file_system.h"
 #include "platform/testing.h"
@@ -54,7 +55,7 @@ protected:
   static void UseTempFolder(const std::string& folder) { platform::testing::SetTempFolderVariable(folder); }
 
   fs::path EngineFolder() const { return root_ / "QTVSoftware"; }
-  fs::path EnginePath() const { return EngineFolder() / "qtvsum.dll"; }
+  fs::path EnginePath() const { return EngineFolder() / engine::kFileName; }
   static fs::path BuiltEngine() { return QTV_ENGINE_FILE; }
 
   // One checksum request as a control method makes it: make sure of the engine, then call it.

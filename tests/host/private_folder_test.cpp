@@ -63,7 +63,7 @@ TEST_F(PrivateFolderTest, ALinkInPlaceOfTheFileOrFolderIsNotLoaded) {
 
   fs::remove(EnginePath());
   fs::rename(EngineFolder(), root_ / "real-folder");
-  fs::copy_file(BuiltEngine(), root_ / "real-folder" / "qtvsum.dll");
+  fs::copy_file(BuiltEngine(), root_ / "real-folder" / engine::kFileName);
   fs::create_directory_symlink(root_ / "real-folder", EngineFolder());
   ExpectRefused();
 }

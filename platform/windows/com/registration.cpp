@@ -123,7 +123,8 @@ HRESULT UnregisterServer() noexcept {
     DeleteTree(ToWide(control::kVersionIndependentProgId));
     if (TypeLibraryRegistered()) {
       ThrowIfFailed(UnRegisterTypeLib(ToGuid(control::kTypeLibraryId), control::kTypeLibrary.majorVersion,
-                                      control::kTypeLibrary.minorVersion, LOCALE_NEUTRAL, SYS_WIN32));
+                                      control::kTypeLibrary.minorVersion, LOCALE_NEUTRAL,
+                                      kTypeLibrarySystem));
     }
     return S_OK;
   } catch (const Failure& failure) {
