@@ -73,6 +73,9 @@ install)
   # Each folder holds the control library of its own bitness.
   objdump -f "$folder64/qtvchecksums100.ocx" | grep -q 'pei-x86-64' || fail "the 64-bit folder's library is not 64-bit"
   objdump -f "$folder32/qtvchecksums100.ocx" | grep -q 'pei-i386' || fail "the 32-bit folder's library is not 32-bit"
+  for library in "$folder64/qtvchecksums100.ocx" "$folder32/qtvchecksums100.ocx"; do
+    ! objdump -h "$library" | grep -q ' \.debug_' || fail "installed with debug information: $library"
+  done
   key_exists "$wine64" 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum' ||
     fail "no entry in the list of installed programs"
   grep -q '"DisplayVersion"="1.0.0"' "$WINEPREFIX/system.reg" || fail "the entry does not carry the version"
