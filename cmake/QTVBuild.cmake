@@ -23,3 +23,22 @@ endif()
 # The public headers, include/qtvchecksum/: the tree's own code includes them from where users do.
 add_library(qtv_public_headers INTERFACE)
 target_include_directories(qtv_public_headers INTERFACE ${PROJECT_SOURCE_DIR}/include)
+
+# What ships carries no debug information: after each link the library's debug information moves to
+# FILE.debug beside it, and the library keeps only a link to that file, which debuggers follow, so a
+# crash can still be read. The sanitizer presets keep it inside, where their reports look for it.
+option(QTV_SPLIT_DEBUG_INFO "Move the shipped libraries' debug information into FILE.debug beside them" ON)
+function(qtv_split_debug_info target)
+  if(NOT QTV_SPLIT_DEBUG_INFO)
+    return()
+  endif()
+  if(NOT CMAKE_OBJCOPY)
+    message(FATAL_ERROR "objcopy is needed to split the debug information of ${target}")
+  endif()
+  set(file $<TARGET_FILE:${target}>)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${file}.debug ${file}
+    COMMENT "Moving the debug information of ${target} into $<TARGET_FILE_NAME:${target}>.debug"
+    VERBATIM)
+endfunction()

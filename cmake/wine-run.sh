@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the build tree's own prefix (never the user's ~/.wine).
 # The prefix is the nearest "wineprefix" folder above the working directory, or QTV_WINEPREFIX.
+# With QTV_WINE_BITS=64 the prefix is a 64-bit one (32-bit programs run there too, from SysWOW64) and the
+# program starts under the 64-bit loader: the `wine` launcher would start it through a 32-bit process,
+# which redirects system32 to SysWOW64.
 set -euo pipefail
 if [ -z "${QTV_WINEPREFIX:-}" ]; then
   dir=$PWD
@@ -8,7 +11,13 @@ if [ -z "${QTV_WINEPREFIX:-}" ]; then
   [ -f "$dir/CMakeCache.txt" ] || { echo "wine-run: no build tree above $PWD" >&2; exit 2; }
   QTV_WINEPREFIX=$dir/wineprefix
 fi
-export WINEPREFIX=$QTV_WINEPREFIX WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
+launcher=wine
+arch=win32
+if [ "${QTV_WINE_BITS:-32}" = 64 ]; then
+  launcher=/usr/lib/wine/wine64
+  arch=win64
+fi
+export WINEPREFIX=$QTV_WINEPREFIX WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all}
 # No .NET or HTML engine installs; and a crashing program fails at once instead of waiting in Wine's
 # debugger until its time runs out.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d"}
@@ -25,4 +34,4 @@ if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+exec "$launcher" "$@"

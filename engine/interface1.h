@@ -16,4 +16,12 @@ extern "C" QTV_EXPORT std::int32_t QTV_STDCALL interface1(const char* command, c
 namespace qtv::engine {
 using EntryPoint = std::int32_t(QTV_STDCALL*)(const char*, const char*, char*, std::int32_t);
 inline constexpr const char* kEntryName = "interface1";
+// The engine library's file name, also under the temporary folder where the host deploys it. A 64-bit
+// program cannot load the 32-bit engine nor the other way round, and one user may run both at once, so
+// each bitness has a file of its own.
+#if defined(_WIN64)
+inline constexpr char16_t kFileName[] = u"qtvsum64.dll";
+#else
+inline constexpr char16_t kFileName[] = u"qtvsum.dll";
+#endif
 } // namespace qtv::engine

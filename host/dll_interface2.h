@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/interface1.h"
 #include "platform/engine_files.h"
 
 // The engine host: deploys the engine library from the control library's own resource to its folder
@@ -12,8 +13,9 @@
 // before they are sent.
 namespace qtv::host {
 
-// The name the engine file has in its folder.
-inline constexpr std::u16string_view kEngineFileName = u"qtvsum.dll";
+// The name the engine file has in its folder: one per bitness, so that 32-bit and 64-bit programs of one
+// user never touch each other's engine.
+inline constexpr std::u16string_view kEngineFileName = engine::kFileName;
 
 // Deploying and loading (engine_loader.cpp).
 

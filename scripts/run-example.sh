@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: computes the five checksums of a text and of a file with the checksum control.
 #   scripts/run-example.sh [TEXT [FILE]]             the Linux control library, from examples/checksum_example.cpp
-#   scripts/run-example.sh --windows [TEXT [FILE]]   the ActiveX control under Wine, from examples/checksum.vbs
+#   scripts/run-example.sh --windows [TEXT [FILE]]   the ActiveX control under Wine: installed silently into a
+#       64-bit prefix (build/win64/example-prefix), then the installed examples\checksum.vbs run by the 64-bit
+#       and by the 32-bit cscript
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,18 +11,29 @@ text_default="The quick brown fox jumps over the lazy dog"
 
 if [ "${1:-}" = "--windows" ]; then
   shift
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 --target qtvchecksums100 >/dev/null
-  export QTV_WINEPREFIX=$PWD/build/win32/wineprefix
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 --target qtv_installer >/dev/null
+  export QTV_WINEPREFIX=$PWD/build/win64/example-prefix
+  export WINEPREFIX=$QTV_WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   file=${2:-README.md}
   # Wine sees this machine's files on drive Z:.
   winfile="Z:$(realpath "$file" | tr / '\\')"
+  setup="Z:$(realpath build/win64/package/qtvchecksum-*-setup.exe | tr / '\\')"
+  example='C:\Program Files\QTV Checksum\examples\checksum.vbs'
   log=$(mktemp)
   trap 'rm -f "$log"' EXIT
-  (cd build/win32/bin && ../../../cmake/wine-run.sh regsvr32 /s qtvchecksums100.ocx) >"$log" 2>&1 </dev/null
-  cmake/wine-run.sh cscript //nologo "Z:$(realpath examples/checksum.vbs | tr / '\\')" \
-    "${1:-$text_default}" "$winfile" >"$log" 2>&1 </dev/null || { cat "$log"; exit 1; }
-  tr -d '\r' <"$log"
+  # Wine programs write to a file, never to a pipe that Wine's background processes would keep open.
+  QTV_WINE_BITS=64 cmake/wine-run.sh cmd /c exit >"$log" 2>&1 </dev/null || { cat "$log"; exit 1; }
+  wine "$setup" /S >"$log" 2>&1 </dev/null || { cat "$log"; echo "the installer failed" >&2; exit 1; }
+  for bits in 64 32; do
+    launcher=wine
+    [ $bits = 32 ] || launcher=/usr/lib/wine/wine64
+    echo "== ${bits}-bit cscript"
+    "$launcher" cscript //nologo "$example" "${1:-$text_default}" "$winfile" >"$log" 2>&1 </dev/null ||
+      { cat "$log"; exit 1; }
+    tr -d '\r' <"$log"
+  done
+  wineserver -k >/dev/null 2>&1 || true
   exit 0
 fi
 

@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
-# Builds and runs every test: Linux, 32-bit Windows under Wine, Linux under AddressSanitizer with
-# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and a short run of each fuzzer.
-# Usage: scripts/test.sh [preset ...]   (default: linux win32 asan tsan fuzz)
+# Builds and runs every test: Linux, 32-bit and 64-bit Windows under Wine, Linux under AddressSanitizer
+# with UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and a short run of each fuzzer.
+# Usage: scripts/test.sh [preset ...]   (default: linux win32 win64 asan tsan fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux win32 asan tsan fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(linux win32 win64 asan tsan fuzz)
 
 # Starts one persistent wineserver for the build tree's prefix, so that each test process starts in a
 # fraction of a second. Wine's own output goes to a log that is shown only when the start fails: a wine
 # process holding ctest's pipe would keep ctest waiting until the test's time runs out.
+# $1: the preset, whose build tree holds the prefix; $2: the emulator script (wine64-run.sh for 64-bit).
 start_wine() {
-  export QTV_WINEPREFIX=$PWD/build/win32/wineprefix
-  local log=$PWD/build/win32/wine-start.log
+  export QTV_WINEPREFIX=$PWD/build/$1/wineprefix
+  local run=cmake/$2
+  local log=$PWD/build/$1/wine-start.log
   # The first start creates the prefix; its server lingers a few seconds, and a second server for the
   # same prefix would refuse to start (status 2), so wait for it to end.
-  if ! cmake/wine-run.sh cmd /c exit >"$log" 2>&1 </dev/null; then
+  if ! $run cmd /c exit >"$log" 2>&1 </dev/null; then
     echo "Wine could not start in $QTV_WINEPREFIX:" >&2
     cat "$log" >&2
     return 1
@@ -26,7 +28,7 @@ start_wine() {
   WINEPREFIX=$QTV_WINEPREFIX wineserver -p >>"$log" 2>&1 </dev/null || [ $? -eq 2 ]
   # Wine's own services start with the first program a server runs and live as long as the server; they
   # must start here, writing to the log, and not inherit the output pipe of the first test program.
-  cmake/wine-run.sh cmd /c exit >>"$log" 2>&1 </dev/null
+  $run cmd /c exit >>"$log" 2>&1 </dev/null
 }
 
 stop_wine() {
@@ -41,7 +43,11 @@ for preset in "${presets[@]}"; do
   exclude=()
   case "$preset" in
     win32)
-      start_wine
+      start_wine win32 wine-run.sh
+      exclude=(-LE slow)
+      ;;
+    win64)
+      start_wine win64 wine64-run.sh
       exclude=(-LE slow)
       ;;
     asan) exclude=(-LE slow) ;;
@@ -49,6 +55,6 @@ for preset in "${presets[@]}"; do
   echo "== $preset: test"
   status=0
   ctest --preset "$preset" "${exclude[@]}" || status=$?
-  [ "$preset" != win32 ] || stop_wine
+  [ -z "${QTV_WINEPREFIX:-}" ] || stop_wine
   [ $status -eq 0 ] || exit $status
 done

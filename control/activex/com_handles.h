@@ -53,6 +53,14 @@ template <typename Interface> ComPtr<Interface> Share(Interface* pointer) noexce
   return ComPtr<Interface>(pointer);
 }
 
+// The system a type library describes: the 32-bit and the 64-bit control library each carry and register
+// their own, with the same identifiers and facts.
+#if defined(_WIN64)
+inline constexpr SYSKIND kTypeLibrarySystem = SYS_WIN64;
+#else
+inline constexpr SYSKIND kTypeLibrarySystem = SYS_WIN32;
+#endif
+
 inline GUID ToGuid(const control::Guid& guid) noexcept {
   return GUID{guid.data1,
               guid.data2,

@@ -89,6 +89,49 @@ void DeleteTree(const std::wstring& path) {
   }
 }
 
+// The 32-bit and the 64-bit control library register the same class and type library. The class key
+// lies in each bitness's own registry view; the programmatic identifiers, the type library key and (under
+// Wine) the interface keys are shared by both. Unregistering one bitness must leave what the other still
+// needs.
+#if defined(_WIN64)
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+constexpr const wchar_t* kOwnSystemKey = L"win64";
+#else
+// On 32-bit Windows the flag is ignored and the "other" view is this one.
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+constexpr const wchar_t* kOwnSystemKey = L"win32";
+#endif
+
+bool OtherBitnessRegistered() {
+  RegistryKey key;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, (ClassKey() + L"\\InprocServer32").c_str(), 0,
+                       KEY_READ | kOtherView, Out(key)) == ERROR_SUCCESS;
+}
+
+std::wstring TypeLibraryVersionKey() {
+  return L"TypeLib\\" + GuidText(control::kTypeLibraryId) + L"\\" +
+         std::to_wstring(control::kTypeLibrary.majorVersion) + L"." +
+         std::to_wstring(control::kTypeLibrary.minorVersion);
+}
+
+// The interface keys the type library's registration wrote, in both views: Windows keeps one set per
+// bitness, Wine one shared set.
+void DeleteInterfaceKeys() {
+  for (REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) {
+    RegistryKey interfaces;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"Interface", 0, KEY_ALL_ACCESS | view, Out(interfaces)) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    for (const control::Guid& id : {control::kInterfaceId, control::kEventInterfaceId}) {
+      const LSTATUS deleted = RegDeleteTreeW(interfaces.get(), GuidText(id).c_str());
+      if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+        throw Failure{HRESULT_FROM_WIN32(static_cast<unsigned long>(deleted))};
+      }
+    }
+  }
+}
+
 bool TypeLibraryRegistered() {
   BSTR path = nullptr;
   const HRESULT found =
@@ -119,12 +162,23 @@ HRESULT RegisterServer() noexcept {
 HRESULT UnregisterServer() noexcept {
   try {
     DeleteTree(ClassKey());
+    if (OtherBitnessRegistered()) {
+      // Only this bitness's entry of the type library goes; the shared keys stay for the other.
+      DeleteTree(TypeLibraryVersionKey() + L"\\0\\" + kOwnSystemKey);
+      return S_OK;
+    }
     DeleteTree(ToWide(control::kProgId));
     DeleteTree(ToWide(control::kVersionIndependentProgId));
     if (TypeLibraryRegistered()) {
       ThrowIfFailed(UnRegisterTypeLib(ToGuid(control::kTypeLibraryId), control::kTypeLibrary.majorVersion,
-                                      control::kTypeLibrary.minorVersion, LOCALE_NEUTRAL, SYS_WIN32));
+                                      control::kTypeLibrary.minorVersion, LOCALE_NEUTRAL,
+                                      kTypeLibrarySystem));
     }
+    // The other bitness's type library entry may be left from a registration whose class is gone.
+    DeleteTree(TypeLibraryVersionKey());
+    // The library's own key goes when no other version is left in it.
+    RegDeleteKeyExW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + GuidText(control::kTypeLibraryId)).c_str(), 0, 0);
+    DeleteInterfaceKeys();
     return S_OK;
   } catch (const Failure& failure) {
     return failure.result;

@@ -205,7 +205,7 @@ void Build(const std::wstring& path) {
 
   ComPtr<ICreateTypeLib2> library;
   std::wstring file = path;
-  Check(CreateTypeLib2(SYS_WIN32, file.data(), Out(library)), "CreateTypeLib2");
+  Check(CreateTypeLib2(qtv::com::kTypeLibrarySystem, file.data(), Out(library)), "CreateTypeLib2");
   std::wstring name = ToWide(kTypeLibrary.name);
   std::wstring help = ToWide(kTypeLibrary.helpString);
   Check(library.get()->SetName(name.data()), "SetName");

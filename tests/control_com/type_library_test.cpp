@@ -102,7 +102,8 @@ TEST_F(TypeLibraryTest, LibraryAttributes) {
   ASSERT_EQ(S_OK, library_.get()->GetLibAttr(&attributes));
   EXPECT_EQ(kTypeLibraryId, attributes->guid);
   EXPECT_EQ(0u, attributes->lcid);
-  EXPECT_EQ(SYS_WIN32, attributes->syskind);
+  // Each bitness carries a type library for its own system, with the same facts.
+  EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attributes->syskind);
   EXPECT_EQ(2, attributes->wMajorVerNum);
   EXPECT_EQ(0, attributes->wMinorVerNum);
   // The system adds "has a disk image" when it reads a library from a file.

@@ -6,6 +6,12 @@ function(fail message)
 endfunction()
 
 if(TARGET_WINDOWS)
+  # The module name and the version record's names are the file's own: qtvsum.dll, or qtvsum64.dll for
+  # the 64-bit engine.
+  get_filename_component(file_name "${LIBRARY}" NAME)
+  if(NOT file_name MATCHES "^qtvsum(64)?\\.dll$")
+    fail("unexpected engine file name ${file_name}")
+  endif()
   execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     fail("objdump failed")
@@ -18,7 +24,7 @@ if(TARGET_WINDOWS)
   string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([^\n]+\n)*)" table "${dump}")
   string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_@0-9]+" names "${CMAKE_MATCH_1}")
   string(REGEX MATCHALL "\\+base\\[ *[0-9]+\\]" addresses "${dump}")
-  if(NOT name MATCHES "qtvsum\\.dll$" OR NOT base STREQUAL "1" OR NOT names MATCHES "^\\[ *0\\] interface1$"
+  if(NOT name STREQUAL file_name OR NOT base STREQUAL "1" OR NOT names MATCHES "^\\[ *0\\] interface1$"
      OR NOT addresses MATCHES "^\\+base\\[ *1\\]$")
     fail("exports are '${names}' at '${addresses}' (base ${base}, ${name}), expected only interface1 at ordinal 1")
   endif()
@@ -37,7 +43,7 @@ if(TARGET_WINDOWS)
       "FILEVERSION 1, 0, 0, 1" "PRODUCTVERSION 1, 0, 0, 1" "BLOCK \"040904b0\""
       "VALUE \"FileDescription\", \"QTV Checksum DLL\"" "VALUE \"ProductName\", \"QTV Checksum DLL\""
       "VALUE \"FileVersion\", \"1, 0, 0, 1\"" "VALUE \"ProductVersion\", \"1, 0, 0, 1\""
-      "VALUE \"InternalName\", \"qtvsum.dll\"" "VALUE \"OriginalFilename\", \"qtvsum.dll\""
+      "VALUE \"InternalName\", \"${file_name}\"" "VALUE \"OriginalFilename\", \"${file_name}\""
       "VALUE \"Translation\", 0x409, 1200")
     string(FIND "${rc_text}" "${expected}" at)
     string(REGEX MATCHALL "VERSIONINFO" records "${rc_text}")

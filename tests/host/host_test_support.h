@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "engine/interface1.h"
 #include "host/dll_interface2.h"
 #include "host/dll_interface2_testing.h"
 #include "platform/file_system.h"

@@ -1,0 +1,127 @@
+; The Windows installer: both control libraries, the examples and the README.
+;   makensis -DVERSION=1.0.0 -DOCX32=... -DOCX64=... -DREADME=... -DEXAMPLES=folder -DOUTFILE=... qtvchecksum.nsi
+; On 64-bit Windows the 64-bit control library goes to "Program Files\QTV Checksum" and the 32-bit one to
+; "Program Files (x86)\QTV Checksum", each registered by the regsvr32 of its own bitness; on 32-bit Windows
+; only the 32-bit one is installed. Run with /S to install silently; the uninstaller takes /S as well.
+Unicode true
+!include LogicLib.nsh
+!include x64.nsh
+
+!define PRODUCT "QTV Checksum"
+!define PUBLISHER "QTV Software"
+!define FOLDER "QTV Checksum"
+!define CONTROL "qtvchecksums100.ocx"
+!define UNINSTALLER "uninstall.exe"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} ${VERSION} Setup"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
+
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; The folder of the 32-bit control library: the 32-bit programs' folder on 64-bit Windows, else $INSTDIR.
+Var Folder32
+
+; Registers (or with /u unregisters) a control library with the regsvr32 of the library's bitness and
+; leaves regsvr32's exit code in $0. The installer is a 32-bit program: System32 is only reachable
+; with the file-system redirection switched off for the call.
+!macro RunRegsvr32 BITS SWITCHES FILE
+  !if ${BITS} == 64
+    ${DisableX64FSRedirection}
+    ExecWait '"$WINDIR\System32\regsvr32.exe" ${SWITCHES} "${FILE}"' $0
+    ${EnableX64FSRedirection}
+  !else
+    ${If} ${RunningX64}
+      ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" ${SWITCHES} "${FILE}"' $0
+    ${Else}
+      ExecWait '"$SYSDIR\regsvr32.exe" ${SWITCHES} "${FILE}"' $0
+    ${EndIf}
+  !endif
+!macroend
+
+!macro ChooseFolders
+  ${If} ${RunningX64}
+    SetRegView 64
+    StrCpy $INSTDIR "$PROGRAMFILES64\${FOLDER}"
+    StrCpy $Folder32 "$PROGRAMFILES32\${FOLDER}"
+  ${Else}
+    StrCpy $INSTDIR "$PROGRAMFILES\${FOLDER}"
+    StrCpy $Folder32 "$INSTDIR"
+  ${EndIf}
+!macroend
+
+Function .onInit
+  !insertmacro ChooseFolders
+FunctionEnd
+
+Function un.onInit
+  !insertmacro ChooseFolders
+FunctionEnd
+
+Section "Install"
+  SetOutPath "$INSTDIR"
+  File "/oname=README.md" "${README}"
+  SetOutPath "$INSTDIR\examples"
+  File "${EXAMPLES}\checksum.vbs"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  SetOutPath "$Folder32"
+  File "/oname=${CONTROL}" "${OCX32}"
+  !insertmacro RunRegsvr32 32 /s "$Folder32\${CONTROL}"
+  ${If} $0 != 0
+    SetErrorLevel 3
+    Abort "regsvr32 could not register $Folder32\${CONTROL} (exit code $0)"
+  ${EndIf}
+  ${If} ${RunningX64}
+    SetOutPath "$INSTDIR"
+    File "/oname=${CONTROL}" "${OCX64}"
+    !insertmacro RunRegsvr32 64 /s "$INSTDIR\${CONTROL}"
+    ${If} $0 != 0
+      SetErrorLevel 3
+      Abort "regsvr32 could not register $INSTDIR\${CONTROL} (exit code $0)"
+    ${EndIf}
+  ${EndIf}
+  SetOutPath "$TEMP"
+SectionEnd
+
+Section "Uninstall"
+  ; Each library's own unregistration leaves the other bitness's registration as it is.
+  ${If} ${RunningX64}
+    !insertmacro RunRegsvr32 64 "/u /s" "$INSTDIR\${CONTROL}"
+    Delete "$INSTDIR\${CONTROL}"
+  ${EndIf}
+  !insertmacro RunRegsvr32 32 "/u /s" "$Folder32\${CONTROL}"
+  Delete "$Folder32\${CONTROL}"
+  RMDir "$Folder32"
+
+  Delete "$INSTDIR\README.md"
+  Delete "$INSTDIR\examples\checksum.vbs"
+  RMDir "$INSTDIR\examples"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

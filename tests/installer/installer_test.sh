@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# The Windows installer as a user meets it, in a fresh 64-bit Wine prefix of its own: one step per call,
+# run in this order by ctest (each step needs the one before).
+#   installer_test.sh install|scripts|type-library|side-by-side|registration|uninstall|nothing-left
+# Environment: QTV_INSTALLER_PREFIX (the prefix, made afresh by "install"), QTV_SETUP (the installer),
+# QTV_WINE_RUN (cmake/wine-run.sh), QTV_SCRIPTS (this folder), QTV_TLB_TEST32 and QTV_TLB_TEST64 (the
+# type library test programs of each bitness), QTV_ENGINE32 and QTV_ENGINE64 (the built engines).
+set -uo pipefail
+step=$1
+export WINEPREFIX=$QTV_INSTALLER_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+drive_c=$WINEPREFIX/drive_c
+folder64=$drive_c/"Program Files/QTV Checksum"
+folder32=$drive_c/"Program Files (x86)/QTV Checksum"
+wine64=/usr/lib/wine/wine64
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Runs a Wine program with its output in a file, never on ctest's pipe (Wine's background processes keep
+# the first program's output open), then shows that output without carriage returns.
+# Usage: run LAUNCHER PROGRAM ARGS...; the output is in $out, the exit code in $status.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+run() {
+  "$@" >"$out" 2>&1 </dev/null
+  status=$?
+  sed -i 's/\r$//' "$out"
+}
+
+windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+
+# Runs by_progid.vbs with the 32-bit (wine) or 64-bit ($wine64) cscript on the text "a" and a file
+# holding "abc"; checks the host's bitness and the checksums.
+expect_checksums() {
+  local launcher=$1 arch=$2
+  printf abc >"$drive_c/qtv-abc.txt"
+  run "$launcher" cscript //nologo "$(windows_path "$QTV_SCRIPTS/by_progid.vbs")" a 'C:\qtv-abc.txt'
+  cat "$out"
+  local expected="host $arch
+e8b7be43 00620062 0cc175b9c0f1b6a831c399e269772661 86f7e437faa5a7fce15d1ddcb9eaeaea377667b8 ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb
+352441c2 024d0127 900150983cd24fb0d6963f7d28e17f72 a9993e364706816aba3e25717850c26c9cd0d89d ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad
+DONE"
+  [ "$status" -eq 0 ] && [ "$(cat "$out")" = "$expected" ] || fail "$arch cscript: expected
+$expected"
+}
+
+# A key exists in the 64-bit (wine64) or the 32-bit (wine) registry view.
+key_exists() {
+  run "$1" reg query "$2"
+  [ "$status" -eq 0 ]
+}
+
+# Wine's server ends once the prefix's last program has ended: the uninstaller runs as a copy of itself
+# that outlives the program the caller started.
+wait_for_wine() { wineserver -w; }
+
+case $step in
+install)
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
+  run env QTV_WINEPREFIX="$WINEPREFIX" QTV_WINE_BITS=64 "$QTV_WINE_RUN" cmd /c exit
+  [ "$status" -eq 0 ] || { cat "$out"; fail "the 64-bit prefix could not be made"; exit 1; }
+  run wine "$(windows_path "$QTV_SETUP")" /S
+  cat "$out"
+  [ "$status" -eq 0 ] || fail "the silent installer ended with $status"
+  wait_for_wine
+  for file in "$folder64/qtvchecksums100.ocx" "$folder32/qtvchecksums100.ocx" "$folder64/README.md" \
+              "$folder64/examples/checksum.vbs" "$folder64/uninstall.exe"; do
+    [ -f "$file" ] || fail "not installed: $file"
+  done
+  # Each folder holds the control library of its own bitness.
+  objdump -f "$folder64/qtvchecksums100.ocx" | grep -q 'pei-x86-64' || fail "the 64-bit folder's library is not 64-bit"
+  objdump -f "$folder32/qtvchecksums100.ocx" | grep -q 'pei-i386' || fail "the 32-bit folder's library is not 32-bit"
+  for library in "$folder64/qtvchecksums100.ocx" "$folder32/qtvchecksums100.ocx"; do
+    ! objdump -h "$library" | grep -q ' \.debug_' || fail "installed with debug information: $library"
+  done
+  key_exists "$wine64" 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum' ||
+    fail "no entry in the list of installed programs"
+  grep -q '"DisplayVersion"="1.0.0"' "$WINEPREFIX/system.reg" || fail "the entry does not carry the version"
+  ;;
+scripts)
+  # One script, unchanged, in both bitnesses, through the one ProgID.
+  expect_checksums "$wine64" AMD64
+  expect_checksums wine x86
+  ;;
+type-library)
+  # The same checks of every registered fact, by a client of each bitness.
+  for test in "$QTV_TLB_TEST64" "$QTV_TLB_TEST32"; do
+    launcher=$wine64
+    [ "$test" = "$QTV_TLB_TEST64" ] || launcher=wine
+    run "$launcher" "$(windows_path "$test")"
+    grep -E '^\[ +(PASSED|FAILED) ' "$out"
+    [ "$status" -eq 0 ] && grep -q '^\[  PASSED  \]' "$out" || { cat "$out"; fail "$(basename "$test")"; }
+  done
+  ;;
+side-by-side)
+  # A 32-bit program holds its engine loaded while a 64-bit program of the same user deploys and uses its
+  # own; the 32-bit engine file is not touched.
+  temp='C:\qtv-side-by-side'
+  rm -rf "$drive_c/qtv-side-by-side"
+  mkdir -p "$drive_c/qtv-side-by-side"
+  hold_log=$(mktemp)
+  wine cmd /c "set TEMP=$temp&& set TMP=$temp&& cscript //nologo $(windows_path "$QTV_SCRIPTS/hold_engine.vbs") $temp\\go" \
+    >"$hold_log" 2>&1 </dev/null &
+  holder=$!
+  for _ in $(seq 600); do
+    grep -q LOADED "$hold_log" && break
+    sleep 0.1
+  done
+  engine32=$drive_c/qtv-side-by-side/QTVSoftware/qtvsum.dll
+  engine64=$drive_c/qtv-side-by-side/QTVSoftware/qtvsum64.dll
+  before=$(stat -c '%Y %s' "$engine32" 2>/dev/null; sha256sum <"$engine32" 2>/dev/null)
+  printf abc >"$drive_c/qtv-abc.txt"
+  run "$wine64" cmd /c "set TEMP=$temp&& set TMP=$temp&& cscript //nologo $(windows_path "$QTV_SCRIPTS/by_progid.vbs") a C:\\qtv-abc.txt"
+  cat "$out"
+  grep -q '^host AMD64$' "$out" && grep -q '900150983cd24fb0d6963f7d28e17f72' "$out" && grep -q '^DONE$' "$out" ||
+    fail "the 64-bit script did not compute beside the 32-bit one"
+  touch "$drive_c/qtv-side-by-side/go"
+  wait "$holder"
+  sed 's/\r$//' "$hold_log"
+  grep -q '^LOADED 900150983cd24fb0d6963f7d28e17f72' "$hold_log" && grep -q '^AGAIN 900150983cd24fb0d6963f7d28e17f72' "$hold_log" ||
+    fail "the 32-bit script did not keep computing"
+  rm -f "$hold_log"
+  after=$(stat -c '%Y %s' "$engine32" 2>/dev/null; sha256sum <"$engine32" 2>/dev/null)
+  [ -n "$before" ] && [ "$before" = "$after" ] || fail "the 32-bit engine file changed or is missing"
+  cmp -s "$engine32" "$QTV_ENGINE32" || fail "qtvsum.dll is not the 32-bit engine"
+  cmp -s "$engine64" "$QTV_ENGINE64" || fail "qtvsum64.dll is not the 64-bit engine"
+  ;;
+registration)
+  # Unregistering one bitness leaves the other working; registering it again restores both.
+  for pair in "wine:SysWOW64:$wine64:AMD64" "$wine64:System32:wine:x86"; do
+    IFS=: read -r launcher system other other_arch <<<"$pair"
+    folder=$folder32
+    [ "$system" = SysWOW64 ] || folder=$folder64
+    library="$(windows_path "$folder/qtvchecksums100.ocx")"
+    run "$launcher" "C:\\windows\\$system\\regsvr32.exe" /u /s "$library"
+    [ "$status" -eq 0 ] || fail "unregistering from $system failed"
+    expect_checksums "$other" "$other_arch"
+    run "$launcher" "C:\\windows\\$system\\regsvr32.exe" /s "$library"
+    [ "$status" -eq 0 ] || fail "registering from $system failed"
+  done
+  expect_checksums "$wine64" AMD64
+  expect_checksums wine x86
+  ;;
+uninstall)
+  run "$wine64" cmd /c 'C:\Program Files\QTV Checksum\uninstall.exe' /S
+  cat "$out"
+  [ "$status" -eq 0 ] || fail "the silent uninstaller ended with $status"
+  wait_for_wine
+  ;;
+nothing-left)
+  clsid='{9A683826-46E8-4242-9451-59DAAEF3F2B7}'
+  for launcher in "$wine64" wine; do
+    for key in 'HKCR\QTVChecksum100.QTVChecksum' "HKCR\\CLSID\\$clsid" \
+               'HKCR\TypeLib\{67E91B2D-17F4-418F-8D50-228F6BD960FE}' \
+               'HKCR\Interface\{2F062EC2-5BD3-477B-AF58-46F0B3CCD64F}' \
+               'HKCR\Interface\{4C78E060-1D11-4F46-BD13-20046A13D43B}' \
+               'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum'; do
+      ! key_exists "$launcher" "$key" || fail "left behind ($(basename "$launcher") view): $key"
+    done
+  done
+  for dir in "$folder64" "$folder32"; do
+    [ ! -e "$dir" ] || fail "left behind: $dir $(find "$dir" 2>/dev/null | tr '\n' ' ')"
+  done
+  wineserver -k 2>/dev/null
+  ;;
+*)
+  echo "unknown step $step" >&2
+  exit 2
+  ;;
+esac
+[ "$failures" -eq 0 ] || exit 1
+echo "$step: ok"
