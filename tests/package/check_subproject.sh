@@ -23,9 +23,11 @@ fail() {
   failed=1
 }
 
-# Every program and shared library built, by its place in the build tree.
+# Every program and shared library built, by its place in the build tree; each library's debug
+# information, kept beside it in FILE.debug, belongs to that library.
 (cd "$build" && find . -path '*/CMakeFiles' -prune -o -type f -executable -print | sort) >"$work/binaries"
-printf '%s\n' ./consumer ./qtv/bin/qtvsum.so ./qtv/control/libqtvchecksum.so.1.0.0 |
+printf '%s\n' ./consumer ./qtv/bin/qtvsum.so ./qtv/bin/qtvsum.so.debug ./qtv/control/libqtvchecksum.so.1.0.0 \
+  ./qtv/control/libqtvchecksum.so.1.0.0.debug |
   diff - "$work/binaries" || fail "built more than the control library and its engine (above)"
 
 tests=$(ctest --test-dir "$build" -N | sed -n 's/^Total Tests: //p')
