@@ -10,7 +10,7 @@ root=$PWD
 
 # The engines measured, Linux first: every other one is shown as a ratio to it. Another engine is one
 # more word here and one more branch in run_engine.
-engines=(linux win32)
+engines=(linux win32 win64)
 
 # Runs engine_throughput for one engine, writing its tab-separated output to $2.
 run_engine() {
@@ -26,6 +26,15 @@ run_engine() {
       (cd build/win32/bin &&
         QTV_WINEPREFIX=$root/build/win32/wineprefix "$root/cmake/wine-run.sh" engine_throughput.exe qtvsum.dll \
           "$@" >"$out" 2>"$log" </dev/null) || {
+        cat "$log" >&2
+        return 1
+      }
+      ;;
+    win64)
+      # The 64-bit engine in the 64-bit build tree's prefix, run by the 64-bit loader.
+      (cd build/win64/bin &&
+        QTV_WINEPREFIX=$root/build/win64/wineprefix "$root/cmake/wine64-run.sh" engine_throughput.exe \
+          qtvsum64.dll "$@" >"$out" 2>"$log" </dev/null) || {
         cat "$log" >&2
         return 1
       }

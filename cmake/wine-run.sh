@@ -26,7 +26,18 @@ if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
-      wineboot -i >/dev/null 2>&1 </dev/null
+      # A first start on a busy machine can give up (wineboot times out waiting for its services): the
+      # prefix is then made again from a clean start once, and a second failure says what Wine said.
+      log=$WINEPREFIX.boot.log
+      if ! wineboot -i >"$log" 2>&1 </dev/null; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+        wineboot -i >>"$log" 2>&1 </dev/null || {
+          echo "wine-run: could not make the prefix $WINEPREFIX:" >&2
+          cat "$log" >&2
+          exit 1
+        }
+      fi
       # Windows, dialogs and message boxes work without an X server through the null driver.
       wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
       wineserver -w
