@@ -150,7 +150,8 @@ constexpr std::size_t kMemberCountsAt = 0x18; // functions in the low half, vari
 constexpr std::size_t kTypeFlagsAt = 0x30;
 constexpr std::size_t kTableSizeAt = 0x4E;
 constexpr std::size_t kBaseReferenceAt = 0x54;
-constexpr std::int16_t kSlotSize = 4; // a SYS_WIN32 library's pointers
+// One table slot is a pointer of the system the library describes: 4 bytes on SYS_WIN32, 8 on SYS_WIN64.
+constexpr std::int16_t kSlotSize = qtv::com::kTypeLibrarySystem == SYS_WIN64 ? 8 : 4;
 
 std::uint32_t ReadWord(const std::vector<char>& bytes, std::size_t at) {
   if (at + 4 > bytes.size()) throw Failure{"reading the saved library", E_UNEXPECTED};

@@ -259,8 +259,10 @@ TEST_F(TypeLibraryTest, EmbeddedFileHoldsTheExactFlagsAndTableSizes) {
   const std::uint32_t flags[] = {0x11D0, TYPEFLAG_FCONTROL, 0x1090};
   const std::uint32_t members[] = {12, 0, 1}; // functions of its own; no variables
   // The method table in bytes: the dual interface's counts IDispatch's seven slots and its twelve
-  // methods; the dispinterface's counts its own member alone, 4 bytes each, as interface compilers write.
-  const std::uint16_t tableSizes[] = {(7 + 12) * 4, 0, 4};
+  // methods; the dispinterface's counts its own member alone, as interface compilers write. A slot is a
+  // pointer of the library's system: this test runs in the bitness of the library it reads.
+  constexpr std::uint16_t slot = sizeof(void*);
+  const std::uint16_t tableSizes[] = {(7 + 12) * slot, 0, slot};
   for (std::uint32_t i = 0; i < 3; ++i) {
     const std::size_t record = records + i * 0x64;
     EXPECT_EQ(members[i], word(record + 0x18)) << i;
