@@ -8,11 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <latch>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -157,6 +158,27 @@ private:
   std::vector<std::string> failures_;
 };
 
+// Lets the workers go only once all of them are there, so that their first requests meet. Built from a
+// mutex and a condition variable: MinGW's std::latch waits without a futex, and under load its last
+// arrival now and then failed to wake a waiter, which then waited forever after the others had ended.
+class StartGate {
+public:
+  explicit StartGate(int count) : missing_(count) {}
+  void ArriveAndWait() {
+    std::unique_lock lock(mutex_);
+    if (--missing_ == 0) {
+      open_.notify_all();
+      return;
+    }
+    open_.wait(lock, [this] { return missing_ == 0; });
+  }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable open_;
+  int missing_;
+};
+
 class ThreadStressTest : public qtv::testing::EngineFolderTest {
 protected:
   void SetUp() override {
@@ -169,11 +191,11 @@ TEST_F(ThreadStressTest, InstancesComeAndGoOnManyThreadsAndEachThreadLoadsForIts
   std::vector<Worker> workers;
   for (unsigned i = 0; i < kThreads; ++i)
     workers.emplace_back(i + 1, Text(root_ / "abc.txt"), Text(root_ / "missing.txt"));
-  std::latch start(kThreads);
+  StartGate start(kThreads);
   std::vector<std::thread> threads;
   for (Worker& worker : workers) {
     threads.emplace_back([&worker, &start] {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       worker.Run();
     });
   }
