@@ -15,9 +15,6 @@ inline constexpr char16_t kPathSeparator = u'\\';
 inline constexpr char16_t kPathSeparator = u'/';
 #endif
 
-// A file's size in bytes, or nothing when there is no such file.
-std::optional<std::int64_t> FileSize(const std::string& path) noexcept;
-
 // The bytes of one of the control library's own resources (type 10 is RCDATA), or nothing.
 std::optional<std::span<const std::byte>> ReadOwnResource(int type, int id) noexcept;
 

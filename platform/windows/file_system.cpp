@@ -15,16 +15,6 @@ HMODULE OwnModule() noexcept {
 
 } // namespace
 
-std::optional<std::int64_t> FileSize(const std::string& path) noexcept {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return std::nullopt;
-  }
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
-                                   data.nFileSizeLow);
-}
-
 std::optional<std::span<const std::byte>> ReadOwnResource(int type, int id) noexcept {
   constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
   const HMODULE module = OwnModule();
