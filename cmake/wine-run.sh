@@ -4,45 +4,74 @@
 # With QTV_WINE_BITS=64 the prefix is a 64-bit one (32-bit programs run there too, from SysWOW64) and the
 # program starts under the 64-bit loader: the `wine` launcher would start it through a 32-bit process,
 # which redirects system32 to SysWOW64.
-set -euo pipefail
+# Whatever ends the run early (no build tree, a machine that cannot run 32-bit programs, a prefix that
+# could not be made, a program that did not start or ended with a failure status) is said on standard
+# error, which the tests show: a test must never fail without a word.
+set -uo pipefail
+me=wine-run
 if [ -z "${QTV_WINEPREFIX:-}" ]; then
   dir=$PWD
   while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
-  [ -f "$dir/CMakeCache.txt" ] || { echo "wine-run: no build tree above $PWD" >&2; exit 2; }
+  [ -f "$dir/CMakeCache.txt" ] || { echo "$me: no build tree above $PWD" >&2; exit 2; }
   QTV_WINEPREFIX=$dir/wineprefix
 fi
-launcher=wine
+here=$(dirname "$0")
+launcher=/usr/lib/wine/wine
 arch=win32
 if [ "${QTV_WINE_BITS:-32}" = 64 ]; then
   launcher=/usr/lib/wine/wine64
   arch=win64
+elif ! "$here/runs-32bit-programs.sh"; then
+  echo "$me: cannot run $*: this machine cannot run 32-bit programs ($("$here/runs-32bit-programs.sh" --why))" >&2
+  exit 2
 fi
-export WINEPREFIX=$QTV_WINEPREFIX WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all}
+# Wine's own channels stay quiet but for the report of an unhandled exception: a program that crashes
+# says where, instead of ending with a bare status.
+export WINEPREFIX=$QTV_WINEPREFIX WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all,err+seh}
 # No .NET or HTML engine installs; and a crashing program fails at once instead of waiting in Wine's
 # debugger until its time runs out.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d"}
+# Every step of making the prefix runs under the loader of the prefix's own bitness: the `wineboot` and
+# `wine` commands go through the 32-bit loader, which some machines cannot run.
 if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
-  mkdir -p "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX" || { echo "$me: cannot make the folder $WINEPREFIX" >&2; exit 2; }
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
       # A first start on a busy machine can give up (wineboot times out waiting for its services): the
       # prefix is then made again from a clean start once, and a second failure says what Wine said.
       log=$WINEPREFIX.boot.log
-      if ! wineboot -i >"$log" 2>&1 </dev/null; then
-        wineserver -k >/dev/null 2>&1 || true
-        wineserver -w >/dev/null 2>&1 || true
-        wineboot -i >>"$log" 2>&1 </dev/null || {
-          echo "wine-run: could not make the prefix $WINEPREFIX:" >&2
+      if ! "$launcher" wineboot -i >"$log" 2>&1 </dev/null; then
+        echo "$me: the first start of $WINEPREFIX gave up; starting it once more" >&2
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+        "$launcher" wineboot -i >>"$log" 2>&1 </dev/null || {
+          echo "$me: could not make the prefix $WINEPREFIX:" >&2
           cat "$log" >&2
           exit 1
         }
       fi
       # Windows, dialogs and message boxes work without an X server through the null driver.
-      wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+      "$launcher" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$log" 2>&1 </dev/null || {
+        echo "$me: could not set the null display driver in $WINEPREFIX:" >&2
+        cat "$log" >&2
+        exit 1
+      }
       wineserver -w
       touch "$WINEPREFIX/.qtv-ready"
     fi
-  ) 9>"$WINEPREFIX.lock"
+  ) 9>"$WINEPREFIX.lock" || exit $?
 fi
-exec "$launcher" "$@"
+"$launcher" "$@"
+status=$?
+if [ $status -ne 0 ]; then
+  # Wine passes a program's own status on; the few of its own are named, so a failure that printed
+  # nothing still says where it came from.
+  case $status in
+    53) why="a DLL the program needs is missing (c0000135)" ;;
+    5) why="also the status of a crash (c0000005, access violation)" ;;
+    *) why="" ;;
+  esac
+  echo "$me: $* ended with status $status${why:+: $why}" >&2
+fi
+exit $status
