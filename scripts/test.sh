@@ -9,32 +9,7 @@ bash scripts/setup.sh
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(linux win32 win64 asan tsan fuzz)
 
-# Starts one persistent wineserver for the build tree's prefix, so that each test process starts in a
-# fraction of a second. Wine's own output goes to a log that is shown only when the start fails: a wine
-# process holding ctest's pipe would keep ctest waiting until the test's time runs out.
-# $1: the preset, whose build tree holds the prefix; $2: the emulator script (wine64-run.sh for 64-bit).
-start_wine() {
-  export QTV_WINEPREFIX=$PWD/build/$1/wineprefix
-  local run=cmake/$2
-  local log=$PWD/build/$1/wine-start.log
-  # The first start creates the prefix; its server lingers a few seconds, and a second server for the
-  # same prefix would refuse to start (status 2), so wait for it to end.
-  if ! $run cmd /c exit >"$log" 2>&1 </dev/null; then
-    echo "Wine could not start in $QTV_WINEPREFIX:" >&2
-    cat "$log" >&2
-    return 1
-  fi
-  WINEPREFIX=$QTV_WINEPREFIX wineserver -w
-  WINEPREFIX=$QTV_WINEPREFIX wineserver -p >>"$log" 2>&1 </dev/null || [ $? -eq 2 ]
-  # Wine's own services start with the first program a server runs and live as long as the server; they
-  # must start here, writing to the log, and not inherit the output pipe of the first test program.
-  $run cmd /c exit >>"$log" 2>&1 </dev/null
-}
-
-stop_wine() {
-  WINEPREFIX=$QTV_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
-  unset QTV_WINEPREFIX
-}
+source scripts/wine-server.sh
 
 skipped=()
 for preset in "${presets[@]}"; do

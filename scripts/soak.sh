@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs the named test suites RUNS times back to back, each run from a fresh Wine prefix, and prints one
+# line per run and a closing "N passed, N failed" line: how anyone shows that a suite is stable. Each
+# run's whole output stays in build/soak/ for the runs that failed.
+# Usage: scripts/soak.sh [RUNS] [preset ...]   (default: 10 runs of win32 win64)
+# Run it while the machine is busy (a parallel build, `yes >/dev/null` on each core) to see races.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-10}
+shift || true
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(win32 win64)
+bash scripts/setup.sh
+source scripts/wine-server.sh
+
+logs=$PWD/build/soak
+mkdir -p "$logs"
+usable=()
+for preset in "${presets[@]}"; do
+  if [ "$preset" = win32 ] && ! cmake/runs-32bit-programs.sh; then
+    echo "soak: win32 left out: this machine runs no 32-bit programs ($(cmake/runs-32bit-programs.sh --why))"
+    continue
+  fi
+  echo "soak: building $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" >"$logs/build-$preset.log" 2>&1 || { cat "$logs/build-$preset.log"; exit 1; }
+  usable+=("$preset")
+done
+[ ${#usable[@]} -gt 0 ] || { echo "soak: nothing to run"; exit 1; }
+
+passed=0
+failed=0
+for run in $(seq "$runs"); do
+  for preset in "${usable[@]}"; do
+    log=$logs/run-$run-$preset.log
+    started=$SECONDS
+    # A fresh prefix each time, as a new machine has: the first start is where Wine is slowest.
+    rm -rf "build/$preset/wineprefix" "build/$preset/wineprefix.lock" "build/$preset/wineprefix.boot.log" \
+      "build/$preset/installer-prefix" "build/$preset/installer-prefix.lock"
+    exclude=()
+    status=0
+    case "$preset" in
+      win32) start_wine win32 wine-run.sh >"$log" 2>&1 || status=$?; exclude=(-LE slow) ;;
+      win64) start_wine win64 wine64-run.sh >"$log" 2>&1 || status=$?; exclude=(-LE slow) ;;
+      asan) exclude=(-LE slow) ;;
+    esac
+    [ $status -ne 0 ] || ctest --preset "$preset" "${exclude[@]}" >>"$log" 2>&1 || status=$?
+    [ -z "${QTV_WINEPREFIX:-}" ] || stop_wine
+    summary=$(grep -E '^[0-9]+% tests passed' "$log" | tail -1)
+    if [ $status -eq 0 ]; then
+      passed=$((passed + 1))
+      rm -f "$log"
+      echo "run $run $preset: passed in $((SECONDS - started)) s (${summary:-no summary})"
+    else
+      failed=$((failed + 1))
+      failures=$(grep -E '^\s+[0-9]+ - .* \((Failed|Timeout|Not Run|Exception|SEGFAULT)' "$log" | sed 's/^ *//' | tr '\n' ';')
+      echo "run $run $preset: FAILED (status $status) in $((SECONDS - started)) s: ${failures:-see the log} log: $log"
+    fi
+  done
+done
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
