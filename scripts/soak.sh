@@ -34,9 +34,13 @@ for run in $(seq "$runs"); do
   for preset in "${usable[@]}"; do
     log=$logs/run-$run-$preset.log
     started=$SECONDS
-    # A fresh prefix each time, as a new machine has: the first start is where Wine is slowest.
-    rm -rf "build/$preset/wineprefix" "build/$preset/wineprefix.lock" "build/$preset/wineprefix.boot.log" \
-      "build/$preset/installer-prefix" "build/$preset/installer-prefix.lock"
+    # A fresh prefix each time, as a new machine has: the first start is where Wine is slowest. Whatever
+    # still runs in the old ones is ended first, or it would write into the new one.
+    for prefix in "build/$preset/wineprefix" "build/$preset/installer-prefix"; do
+      [ ! -d "$prefix" ] || { WINEPREFIX=$PWD/$prefix wineserver -k; WINEPREFIX=$PWD/$prefix wineserver -w; } >/dev/null 2>&1
+      rm -rf "$prefix" "$prefix.lock" "$prefix.boot.log" ||
+        { echo "soak: cannot remove $prefix: something outside this run is using it"; exit 1; }
+    done
     exclude=()
     status=0
     case "$preset" in
