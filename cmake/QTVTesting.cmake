@@ -6,14 +6,15 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${QTV_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
-# Windows programs run through the emulator with their output in a file: Wine starts its background
-# processes (desktop, RPC service) from whichever program needs them first, and they would keep that
-# program's output open on ctest's pipe.
-set(QTV_DETACHED_EMULATOR ${PROJECT_SOURCE_DIR}/tests/control_com/run_detached.sh ${CMAKE_CROSSCOMPILING_EMULATOR})
+# Windows programs run through the emulator with their output in a file, shown when they end: Wine
+# starts its background processes (desktop, RPC service) from whichever program needs them first, and
+# they would keep that program's output open on ctest's pipe; and what a program wrote is kept whole
+# even when it ends abnormally, whatever kind of channel ctest reads from.
+set(QTV_DETACHED_EMULATOR ${PROJECT_SOURCE_DIR}/tests/support/run_detached.sh ${CMAKE_CROSSCOMPILING_EMULATOR})
 
 # qtv_add_gtest(name SOURCES ... [LIBRARIES ...] [LABELS ...] [TIMEOUT s])
 # One test program; each of its test cases becomes a ctest test. On Windows the program runs under Wine
-# through the cross-compiling emulator.
+# through the cross-compiling emulator, detached.
 function(qtv_add_gtest name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "SOURCES;LIBRARIES;LABELS")
   add_executable(${name} ${arg_SOURCES})
@@ -21,6 +22,9 @@ function(qtv_add_gtest name)
                                         qtv_static_program)
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 120)
+  endif()
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${QTV_DETACHED_EMULATOR}")
   endif()
   set(properties TIMEOUT ${arg_TIMEOUT})
   if(arg_LABELS)
