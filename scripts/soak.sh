@@ -37,7 +37,10 @@ for run in $(seq "$runs"); do
     # A fresh prefix each time, as a new machine has: the first start is where Wine is slowest. Whatever
     # still runs in the old ones is ended first, or it would write into the new one.
     for prefix in "build/$preset/wineprefix" "build/$preset/installer-prefix"; do
-      [ ! -d "$prefix" ] || { WINEPREFIX=$PWD/$prefix wineserver -k; WINEPREFIX=$PWD/$prefix wineserver -w; } >/dev/null 2>&1
+      if [ -d "$prefix" ]; then
+        WINEPREFIX=$PWD/$prefix wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$PWD/$prefix wineserver -w >/dev/null 2>&1 || true
+      fi
       rm -rf "$prefix" "$prefix.lock" "$prefix.boot.log" ||
         { echo "soak: cannot remove $prefix: something outside this run is using it"; exit 1; }
     done
