@@ -294,21 +294,16 @@ TEST(ControlLibrary, MayBeUnloadedOnlyWithoutObjectsAndLocks) {
 // Locked-down machines forbid loading programs from the temporary folder (AppLocker or software
 // restriction rules, endpoint protection). Wine's loader refuses a library by its full name when the
 // prefix's DllOverrides disable that name, as a path rule does.
-class LoaderRefusal {
-public:
-  explicit LoaderRefusal(const std::filesystem::path& library) : name_(library.wstring()) {
-    name_.resize(name_.size() - 4); // Wine names a library without ".dll"
+struct LoaderRefusal {
+  explicit LoaderRefusal(const std::filesystem::path& library) : name(library.wstring()) {
+    name.resize(name.size() - 4); // Wine names a library without ".dll"
     RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                    Out(key_), nullptr);
-    RegSetValueExW(key_.get(), name_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+                    Out(key), nullptr);
+    RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
   }
-  ~LoaderRefusal() { RegDeleteValueW(key_.get(), name_.c_str()); }
-  LoaderRefusal(const LoaderRefusal&) = delete;
-  LoaderRefusal& operator=(const LoaderRefusal&) = delete;
-
-private:
-  com::RegistryKey key_;
-  std::wstring name_;
+  ~LoaderRefusal() { RegDeleteValueW(key.get(), name.c_str()); }
+  std::wstring name;
+  com::RegistryKey key;
 };
 
 // Installed, the control library has its engine beside it: that engine serves where the temporary folder
