@@ -129,9 +129,12 @@ TEST_F(DeploymentTest, ATemporaryFolderThatRunsNoProgramsGetsTheCarriedEngineFro
   EXPECT_EQ(std::distance(fs::directory_iterator(noexec.path()), fs::directory_iterator()), 1);
   UnloadEngine();
 
+  const fs::path closed = noexec.path() / "closed";
+  fs::create_directory(closed);
+  fs::permissions(closed, fs::perms::owner_all, fs::perm_options::replace);
   const std::string broken = "\177ELF and nothing a loader would take";
   const platform::Deployment damaged = platform::DeployAndLoad(
-      noexec.path().native() + "/", "broken.so", std::as_bytes(std::span(broken.data(), broken.size())));
+      closed.native() + "/", "broken.so", std::as_bytes(std::span(broken.data(), broken.size())));
   EXPECT_TRUE(damaged.folderUsable);
   EXPECT_EQ(damaged.library, 0u);
 }
