@@ -1,8 +1,10 @@
-; The Windows installer: both control libraries, the examples and the README.
-;   makensis -DVERSION=1.0.0 -DOCX32=... -DOCX64=... -DREADME=... -DEXAMPLES=folder -DOUTFILE=... qtvchecksum.nsi
+; The Windows installer: both control libraries with their engines, the examples and the README.
+;   makensis -DVERSION=1.0.0 -DOCX32=... -DOCX64=... -DENGINE32=... -DENGINE64=... -DREADME=... -DEXAMPLES=folder
+;            -DOUTFILE=... qtvchecksum.nsi
 ; On 64-bit Windows the 64-bit control library goes to "Program Files\QTV Checksum" and the 32-bit one to
 ; "Program Files (x86)\QTV Checksum", each registered by the regsvr32 of its own bitness; on 32-bit Windows
-; only the 32-bit one is installed. Run with /S to install silently; the uninstaller takes /S as well.
+; only the 32-bit one is installed. Each has the engine of its bitness beside it, which it loads where a
+; policy forbids loading programs from the temporary folder. Run with /S to install silently; the uninstaller takes /S as well.
 Unicode true
 !include LogicLib.nsh
 !include x64.nsh
@@ -11,6 +13,8 @@ Unicode true
 !define PUBLISHER "QTV Software"
 !define FOLDER "QTV Checksum"
 !define CONTROL "qtvchecksums100.ocx"
+!define ENGINE32_FILE "qtvsum.dll"
+!define ENGINE64_FILE "qtvsum64.dll"
 !define UNINSTALLER "uninstall.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum"
 
@@ -91,6 +95,7 @@ Section "Install"
 
   SetOutPath "$Folder32"
   File "/oname=${CONTROL}" "${OCX32}"
+  File "/oname=${ENGINE32_FILE}" "${ENGINE32}"
   !insertmacro RunRegsvr32 32 /s "$Folder32\${CONTROL}"
   ${If} $0 != 0
     SetErrorLevel 3
@@ -99,6 +104,7 @@ Section "Install"
   ${If} ${RunningX64}
     SetOutPath "$INSTDIR"
     File "/oname=${CONTROL}" "${OCX64}"
+    File "/oname=${ENGINE64_FILE}" "${ENGINE64}"
     !insertmacro RunRegsvr32 64 /s "$INSTDIR\${CONTROL}"
     ${If} $0 != 0
       SetErrorLevel 3
@@ -113,9 +119,11 @@ Section "Uninstall"
   ${If} ${RunningX64}
     !insertmacro RunRegsvr32 64 "/u /s" "$INSTDIR\${CONTROL}"
     Delete "$INSTDIR\${CONTROL}"
+    Delete "$INSTDIR\${ENGINE64_FILE}"
   ${EndIf}
   !insertmacro RunRegsvr32 32 "/u /s" "$Folder32\${CONTROL}"
   Delete "$Folder32\${CONTROL}"
+  Delete "$Folder32\${ENGINE32_FILE}"
   RMDir "$Folder32"
 
   Delete "$INSTDIR\README.md"

@@ -56,6 +56,9 @@ struct Deployment {
 // (another process holds it), a private copy under a unique name in the same folder is loaded. What is
 // loaded is exactly what was compared or written: on Linux the folder and the file are held open from
 // the check to the load, and a folder that is not the user's own gives way to a fresh private one.
+// Where the folder is usable but cannot load the engine, the engine comes from elsewhere: on Linux, when
+// the folder runs no programs (noexec), the carried image from memory; on Windows the engine file beside
+// the control library, only when it is byte for byte `image` and held so until it is loaded.
 Deployment DeployAndLoad(const NativePath& folder, const NativePath& fileName,
                          std::span<const std::byte> image) noexcept;
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/posix/engine_in_memory.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
@@ -153,6 +154,10 @@ Deployment DeployAndLoad(const NativePath& folder, const NativePath& fileName,
     Deployment deployment;
     deployment.folderUsable = true;
     deployment.library = LoadFromFolder(place.get(), fileName, image);
+    // A folder that runs no programs can load no engine at all: the carried one comes from memory.
+    if (deployment.library == 0 && posix::RunsNoPrograms(place.get())) {
+      deployment.library = posix::LoadFromMemory(fileName, image);
+    }
     if (!fresh.empty()) {
       unlinkat(place.get(), fileName.c_str(), 0);
       rmdir(fresh.c_str());

@@ -81,6 +81,58 @@ LibraryHandle LoadWhenExact(const NativePath& path, std::span<const std::byte> i
   return reinterpret_cast<LibraryHandle>(LoadLibraryW(path.c_str()));
 }
 
+// The engine from the temporary folder: the file there when it holds exactly the image, else the image
+// written anew and moved over it, or a private copy where another process holds the file.
+Deployment LoadFromFolder(const NativePath& folder, const NativePath& fileName,
+                          std::span<const std::byte> image) {
+  Deployment deployment;
+  deployment.folderUsable = true;
+  const NativePath path = folder + fileName;
+  bool differs = false;
+  // A second round covers another process replacing the file between this one's rename and load.
+  for (int round = 0; round < 2; ++round) {
+    deployment.library = LoadWhenExact(path, image, differs);
+    if (!differs) return deployment;
+    const NativePath unique = UniqueName(folder, fileName);
+    if (!WriteNew(unique, image)) return deployment;
+    if (MoveFileExW(unique.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      continue;
+    // Another process holds the engine file: this process loads its own copy instead.
+    deployment.library = LoadWhenExact(unique, image, differs);
+    deployment.privateCopy = deployment.library != 0;
+    if (!deployment.privateCopy) DeleteFileW(unique.c_str());
+    return deployment;
+  }
+  return deployment;
+}
+
+// The full name of the file this code was loaded from: the control library, not the program using it.
+NativePath OwnLibraryFile() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&OwnLibraryFile), &module)) {
+    return {};
+  }
+  // The longest name the system has is 32767 characters; a name that fills the buffer may be cut short.
+  for (NativePath name(MAX_PATH, L'\0'); name.size() <= 32768; name.resize(name.size() * 2)) {
+    const DWORD length = GetModuleFileNameW(module, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0) return {};
+    if (length < name.size()) return name.substr(0, length);
+  }
+  return {};
+}
+
+// The engine installed beside the control library, used only when it is byte for byte the carried one:
+// anything else found there (another version, a damaged file, a stranger's library) is left unloaded.
+LibraryHandle LoadBesideOwnLibrary(const NativePath& fileName, std::span<const std::byte> image) {
+  const NativePath own = OwnLibraryFile();
+  const std::size_t separator = own.rfind(kNativeSeparator);
+  if (separator == NativePath::npos) return 0;
+  bool differs = false;
+  return LoadWhenExact(own.substr(0, separator + 1) + fileName, image, differs);
+}
+
 } // namespace
 
 NativePath ToNativePath(std::u16string_view text) { return NativePath(text.begin(), text.end()); }
@@ -104,24 +156,10 @@ Deployment DeployAndLoad(const NativePath& folder, const NativePath& fileName,
                          std::span<const std::byte> image) noexcept {
   try {
     if (!IsFolder(folder)) return {};
-    Deployment deployment;
-    deployment.folderUsable = true;
-    const NativePath path = folder + fileName;
-    bool differs = false;
-    // A second round covers another process replacing the file between this one's rename and load.
-    for (int round = 0; round < 2; ++round) {
-      deployment.library = LoadWhenExact(path, image, differs);
-      if (!differs) return deployment;
-      const NativePath unique = UniqueName(folder, fileName);
-      if (!WriteNew(unique, image)) return deployment;
-      if (MoveFileExW(unique.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        continue;
-      // Another process holds the engine file: this process loads its own copy instead.
-      deployment.library = LoadWhenExact(unique, image, differs);
-      deployment.privateCopy = deployment.library != 0;
-      if (!deployment.privateCopy) DeleteFileW(unique.c_str());
-      return deployment;
-    }
+    Deployment deployment = LoadFromFolder(folder, fileName, image);
+    // Policies (AppLocker, software restriction, endpoint protection) forbid loading programs from the
+    // temporary folder on locked-down machines; the engine installed with the control serves instead.
+    if (deployment.library == 0) deployment.library = LoadBesideOwnLibrary(fileName, image);
     return deployment;
   } catch (...) {
     return {};

@@ -20,6 +20,8 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+
+#include "tests/support/noexec_mount.h"
 #endif
 
 namespace qtv {
@@ -253,6 +255,25 @@ TEST_F(ControlTest, ADamagedEngineFileIsHealed) {
   EXPECT_TRUE(messages.Messages().empty());
   EXPECT_GT(fs::file_size(EnginePath()), 1000u);
 }
+
+#ifndef _WIN32
+// Hardened machines mount the temporary folder so that no program runs from it: every method still
+// answers, with no message, and the engine is still deployed there.
+TEST_F(ControlTest, ATemporaryFolderThatRunsNoProgramsStillGivesEveryChecksum) {
+  const fs::path abc = WriteFile("abc.txt", "abc");
+  const testing::NoexecMount noexec(root_ / "noexec");
+  if (!noexec.refused().empty()) GTEST_SKIP() << "no noexec tmpfs can be mounted here: " << noexec.refused();
+  UseTempFolder(noexec.path());
+  platform::testing::MessageCapture messages;
+  for (const Method& method : kMethods) {
+    EXPECT_EQ((control_.*method.string)(u"abc", 3), method.abc);
+    EXPECT_EQ((control_.*method.file)(Text(abc)), method.abc);
+  }
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_TRUE(events_.empty());
+  EXPECT_TRUE(fs::is_regular_file(noexec.path() / EngineFolder().filename() / EnginePath().filename()));
+}
+#endif
 
 TEST_F(ControlTest, AFolderThatCannotBeCreatedIsAFailureNotAnEvent) {
   // The temporary folder lies below a file: no engine folder can be made there.

@@ -11,7 +11,9 @@
 #include <functional>
 #include <thread>
 
+#include "platform/testing.h"
 #include "tests/control_com/com_test_support.h"
+#include "tests/support/temporary_folder.h"
 
 namespace qtv::testing {
 namespace {
@@ -42,17 +44,9 @@ VARIANT Text(BSTR value) {
   return variant;
 }
 
-// Runs `body` on a fresh apartment thread (the engine is loaded once per thread) whose temporary
-// folder holds a regular file named QTVSoftware, so that the engine folder cannot be created. `body`
-// receives the description error 70 must carry.
-void WithBlockedEngineFolder(const std::function<void(const std::wstring&)>& body) {
-  namespace fs = std::filesystem;
-  // Named before the temporary folder is changed.
-  const fs::path folder =
-      fs::temp_directory_path() /
-      (std::string("qtv-blocked-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  fs::create_directories(folder);
-  std::ofstream(folder / "QTVSoftware") << "a file where the engine folder belongs";
+// Runs `body` on a fresh apartment thread (the engine is loaded once per thread) whose temporary folder
+// is `folder`.
+void InTemporaryFolder(const std::filesystem::path& folder, const std::function<void()>& body) {
   std::vector<std::pair<const wchar_t*, std::wstring>> saved;
   for (const wchar_t* name : {L"TMP", L"TEMP"}) {
     wchar_t value[MAX_PATH] = {};
@@ -62,9 +56,25 @@ void WithBlockedEngineFolder(const std::function<void(const std::wstring&)>& bod
   }
   std::thread([&] {
     Apartment apartment;
-    body(L"Unable to create the destination folder " + folder.wstring() + L"\\QTVSoftware\\");
+    body();
   }).join();
   for (const auto& [name, value] : saved) SetEnvironmentVariableW(name, value.c_str());
+}
+
+// Runs `body` as InTemporaryFolder does, in a temporary folder that holds a regular file named
+// QTVSoftware, so that the engine folder cannot be created. `body` receives the description error 70
+// must carry.
+void WithBlockedEngineFolder(const std::function<void(const std::wstring&)>& body) {
+  namespace fs = std::filesystem;
+  // Named before the temporary folder is changed.
+  const fs::path folder =
+      fs::temp_directory_path() /
+      (std::string("qtv-blocked-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::create_directories(folder);
+  std::ofstream(folder / "QTVSoftware") << "a file where the engine folder belongs";
+  InTemporaryFolder(folder, [&] {
+    body(L"Unable to create the destination folder " + folder.wstring() + L"\\QTVSoftware\\");
+  });
 }
 
 class ControlObjectTest : public ::testing::Test {
@@ -279,6 +289,61 @@ TEST(ControlLibrary, MayBeUnloadedOnlyWithoutObjectsAndLocks) {
   factory.get()->LockServer(FALSE);
   factory.reset();
   EXPECT_EQ(S_OK, canUnloadNow());
+}
+
+// Locked-down machines forbid loading programs from the temporary folder (AppLocker or software
+// restriction rules, endpoint protection). Wine's loader refuses a library by its full name when the
+// prefix's DllOverrides disable that name, as a path rule does.
+struct LoaderRefusal {
+  explicit LoaderRefusal(const std::filesystem::path& library) : name(library.wstring()) {
+    name.resize(name.size() - 4); // Wine names a library without ".dll"
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                    Out(key), nullptr);
+    RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+  }
+  ~LoaderRefusal() { RegDeleteValueW(key.get(), name.c_str()); }
+  std::wstring name;
+  com::RegistryKey key;
+};
+
+// Installed, the control library has its engine beside it: that engine serves where the temporary folder
+// may not load one, but only when it is the carried engine byte for byte.
+TEST(ControlLibrary, TakesTheEngineBesideItWhereTheTemporaryFolderMayNotLoadOne) {
+  namespace fs = std::filesystem;
+  const TemporaryFolder root("qtv-beside");
+  const fs::path installed = root.path() / "installed";
+  const fs::path temp = root.path() / "temp";
+  const fs::path refused = temp / "QTVSoftware" / QTV_ENGINE_FILE;
+  fs::create_directories(refused.parent_path());
+  fs::create_directories(installed);
+  fs::copy_file(QTV_ENGINE_FILE, refused);
+  fs::copy_file(QTV_CONTROL_LIBRARY, installed / QTV_CONTROL_LIBRARY);
+  const LoaderRefusal refusal(refused);
+  if (Module(LoadLibraryW(refused.c_str())))
+    GTEST_SKIP() << "this loader refuses no library by its full name, as Wine's DllOverrides make it do";
+
+  std::ifstream in(QTV_ENGINE_FILE, std::ios::binary);
+  const std::string engine{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // The carried engine, then one with a byte more: a library that would load and answer, but another.
+  for (const bool carried : {true, false}) {
+    std::ofstream(installed / QTV_ENGINE_FILE, std::ios::binary) << (carried ? engine : engine + "\n");
+    InTemporaryFolder(temp, [&] {
+      platform::testing::MessageCapture messages;
+      const Module library(LoadLibraryW((installed / QTV_CONTROL_LIBRARY).c_str()));
+      const auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+          reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
+      ASSERT_NE(nullptr, getClassObject);
+      ComPtr<IClassFactory> factory;
+      ASSERT_EQ(S_OK, getClassObject(kClassId, IID_IClassFactory, Out(factory)));
+      ComPtr<IQTVChecksum> control;
+      ASSERT_EQ(S_OK, factory.get()->CreateInstance(nullptr, kInterfaceId, Out(control)));
+      Bstr result;
+      EXPECT_EQ(S_OK, control.get()->MD5String(Bstr(SysAllocString(L"abc")).get(), 3, Out(result)));
+      EXPECT_EQ(carried ? L"900150983cd24fb0d6963f7d28e17f72" : std::wstring(32, L' '), Wide(result.get()));
+      EXPECT_EQ(carried, GetModuleHandleW((installed / QTV_ENGINE_FILE).c_str()) != nullptr);
+      EXPECT_EQ(carried ? 0u : 2u, messages.Messages().size());
+    });
+  }
 }
 
 } // namespace

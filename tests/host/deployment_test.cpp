@@ -7,6 +7,9 @@
 
 #include "host_test_support.h"
 #include "qtvchecksum/control_error.h"
+#if !defined(_WIN32)
+#include "tests/support/noexec_mount.h"
+#endif
 
 namespace qtv::host::testing {
 namespace {
@@ -99,6 +102,43 @@ TEST_F(DeploymentTest, AFileHeldByAnotherProgramIsLeftAndAPrivateCopyLoaded) {
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
   EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
 }
+
+#if !defined(_WIN32)
+// A temporary folder that runs no programs: the engine is still deployed there, in the user's folder or
+// in a fresh private one, and the carried image is loaded from memory. Whatever was found there is never
+// loaded, and a damaged image is refused from memory as from disk.
+TEST_F(DeploymentTest, ATemporaryFolderThatRunsNoProgramsGetsTheCarriedEngineFromMemory) {
+  const qtv::testing::NoexecMount noexec(root_ / "noexec");
+  if (!noexec.refused().empty()) GTEST_SKIP() << "no noexec tmpfs can be mounted here: " << noexec.refused();
+  UseTempFolder(noexec.path());
+  const fs::path folder = noexec.path() / EngineFolder().filename();
+  fs::create_directory(folder);
+  for (const std::string& found : {ReadBytes(QTV_IMPOSTOR_LIBRARY), std::string("damaged")}) {
+    WriteBytes(folder / EnginePath().filename(), found);
+    platform::testing::MessageCapture messages;
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+    EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_EQ(ReadBytes(folder / EnginePath().filename()), ReadBytes(BuiltEngine()));
+    UnloadEngine();
+  }
+  fs::remove_all(folder);
+  WriteBytes(folder, "a file where the folder belongs");
+  platform::testing::MessageCapture messages;
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  EXPECT_TRUE(messages.Messages().empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(noexec.path()), fs::directory_iterator()), 1);
+  UnloadEngine();
+
+  const fs::path closed = noexec.path() / "closed";
+  fs::create_directory(closed);
+  fs::permissions(closed, fs::perms::owner_all, fs::perm_options::replace);
+  const std::string broken = "\177ELF and nothing a loader would take";
+  const platform::Deployment damaged = platform::DeployAndLoad(
+      closed.native() + "/", "broken.so", std::as_bytes(std::span(broken.data(), broken.size())));
+  EXPECT_TRUE(damaged.folderUsable);
+  EXPECT_EQ(damaged.library, 0u);
+}
+#endif
 
 TEST_F(DeploymentTest, ALoadWithoutTheEntryIsReleasedAndTheEngineLoaded) {
   const platform::LibraryHandle foreign = platform::LoadLibraryAt(QTV_NO_ENTRY_LIBRARY);

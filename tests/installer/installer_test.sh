@@ -70,6 +70,9 @@ install)
               "$folder64/examples/checksum.vbs" "$folder64/uninstall.exe"; do
     [ -f "$file" ] || fail "not installed: $file"
   done
+  # Beside each control library the engine it carries, for machines that load none from the temporary folder.
+  cmp -s "$folder64/qtvsum64.dll" "$QTV_ENGINE64" || fail "not the 64-bit engine beside the 64-bit control"
+  cmp -s "$folder32/qtvsum.dll" "$QTV_ENGINE32" || fail "not the 32-bit engine beside the 32-bit control"
   # Each folder holds the control library of its own bitness.
   objdump -f "$folder64/qtvchecksums100.ocx" | grep -q 'pei-x86-64' || fail "the 64-bit folder's library is not 64-bit"
   objdump -f "$folder32/qtvchecksums100.ocx" | grep -q 'pei-i386' || fail "the 32-bit folder's library is not 32-bit"
