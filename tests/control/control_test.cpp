@@ -77,6 +77,10 @@ TEST_F(ControlTest, StringMethodsReturnExactlyTheirDigits) {
     EXPECT_EQ((control_.*method.string)(u"abcdef", 3), method.abc);
     EXPECT_EQ((control_.*method.string)(u"whatever it holds", 0), method.empty);
     EXPECT_EQ((control_.*method.string)(u"", 0), method.empty);
+    // A Length past the text counts the text's bytes, never the NUL that carries it to the engine.
+    EXPECT_EQ((control_.*method.string)(u"abc", 4), method.abc);
+    EXPECT_EQ((control_.*method.string)(u"abc", 1000000), method.abc);
+    EXPECT_EQ((control_.*method.string)(u"", 5), method.empty);
   }
   EXPECT_TRUE(events_.empty());
 }
