@@ -85,6 +85,24 @@ TEST_F(ControlTest, StringMethodsReturnExactlyTheirDigits) {
   EXPECT_TRUE(events_.empty());
 }
 
+// A negative Length fails the call as an invalid argument: no blanks, no event. The engine is made
+// ready first, as for every request.
+TEST_F(ControlTest, ANegativeLengthFailsTheCall) {
+  for (const Method& method : kMethods) {
+    for (const std::int32_t length : {-1, INT32_MIN}) {
+      try {
+        const std::u16string result = (control_.*method.string)(u"abc", length);
+        ADD_FAILURE() << "returned [" << platform::ToAnsi(result) << "] for " << length;
+      } catch (const ControlError& error) {
+        EXPECT_EQ(error.number(), 5);
+        EXPECT_EQ(error.description(), u"Invalid procedure call or argument");
+      }
+    }
+  }
+  EXPECT_TRUE(events_.empty());
+  EXPECT_TRUE(host::testing::CurrentEngineState().EngineLoaded);
+}
+
 TEST_F(ControlTest, FileMethodsMatchTheStringMethods) {
   const fs::path abc = WriteFile("abc.txt", "abc");
   const fs::path empty = WriteFile("empty.bin", "");

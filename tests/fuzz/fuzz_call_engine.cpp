@@ -7,8 +7,8 @@
 //   comes back as 302 characters, the checksum text of the reference libraries at its start for a known
 //   word, unchanged for anything refused.
 // - The string methods: the checksum text of the first Length bytes of the text's ANSI form (all of them
-//   for a Length past its end), or blanks for a negative Length; an instance ending now and then makes
-//   the next one load the engine again.
+//   for a Length past its end), or qtv::InvalidArgumentError for a negative Length; an instance ending
+//   now and then makes the next one load the engine again.
 #include <dlfcn.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
@@ -198,11 +198,15 @@ void FuzzStringMethod(FuzzedDataProvider& provider, std::uint8_t form, std::int3
           "an ending instance releases the thread's engine");
     gControl = std::make_unique<qtv::QTVChecksum>();
   }
-  const std::u16string result = (gControl.get()->*method.method)(text, length);
-  const std::size_t digits = qtv::fuzz::TextLength(method.word.algorithm);
-  Check(result ==
-            (length < 0 ? std::u16string(digits, u' ') : Widen(StringChecksum(method.word, bytes, length))),
-        "string method's result");
+  std::u16string result;
+  bool refused = false;
+  try {
+    result = (gControl.get()->*method.method)(text, length);
+  } catch (const qtv::InvalidArgumentError&) {
+    refused = true;
+  }
+  Check(refused == (length < 0), "a negative Length, and only that, is refused");
+  Check(refused || result == Widen(StringChecksum(method.word, bytes, length)), "string method's result");
   Check(qtv::host::testing::CurrentEngineState().EngineLoaded, "the engine stays loaded");
 }
 
