@@ -117,8 +117,10 @@ NativePath ToNativePath(std::u16string_view text) { return ToAnsi(text); }
 std::u16string FromNativePath(const NativePath& path) { return FromAnsi(path); }
 
 std::uint32_t GetTempPathNative(std::uint32_t length, PathChar* buffer) noexcept {
+  // A relative TMPDIR would move with the working folder, and the engine with it, into whatever folder
+  // the program stands in; the system's own temporary folder serves instead.
   const char* folder = std::getenv("TMPDIR");
-  if (folder == nullptr || *folder == '\0') folder = "/tmp";
+  if (folder == nullptr || *folder != '/') folder = "/tmp";
   const std::size_t size = std::strlen(folder);
   if (size + 1 > length) return static_cast<std::uint32_t>(size + 1);
   std::memcpy(buffer, folder, size + 1);
