@@ -29,11 +29,16 @@ bool OwnedAndClosed(const struct stat& status) noexcept {
 }
 
 // Opens `path` as a folder, never through a link, and keeps it only when what is open is the user's
-// own: from then on every name is looked up in exactly that folder, whatever happens to `path`.
+// own: from then on every name is looked up in exactly that folder, whatever happens to `path`. The
+// user's own folder left open to others is closed again through the open descriptor, so it is the
+// folder that was checked that gets closed; what others put in it meanwhile is not trusted, since every
+// file in it is checked before it is loaded.
 Descriptor OpenOwnFolder(const std::string& path) noexcept {
   Descriptor folder(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat status {};
-  if (folder && (fstat(folder.get(), &status) != 0 || !S_ISDIR(status.st_mode) || !OwnedAndClosed(status))) {
+  if (folder &&
+      (fstat(folder.get(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != geteuid() ||
+       (!OwnedAndClosed(status) && fchmod(folder.get(), 0700) != 0))) {
     folder.reset();
   }
   return folder;

@@ -142,10 +142,6 @@ TEST_F(PrivateFolderTest, WhatIsNotPrivateIsNeverUsedAndNeverLoaded) {
   fs::remove(folder);
   fs::create_directory_symlink(elsewhere, folder);
   ExpectTheEngine("a link in the folder's place");
-  fs::remove(folder);
-  fs::create_directory(folder);
-  fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
-  ExpectTheEngine("the folder open to others");
   EXPECT_EQ(EngineFolders(), std::vector<std::string>{folder.filename().string()});
   EXPECT_EQ(ReadBytes(elsewhere / EnginePath().filename()), Impostor());
 
@@ -167,6 +163,27 @@ TEST_F(PrivateFolderTest, WhatIsNotPrivateIsNeverUsedAndNeverLoaded) {
   fs::create_symlink(elsewhere / "engine", EnginePath());
   ExpectTheEngine("a link to the engine");
   EXPECT_FALSE(fs::is_symlink(EnginePath()));
+}
+
+// The user's own folder, left open to others: closed again and used, and nothing another user put in it
+// meanwhile is loaded.
+TEST_F(PrivateFolderTest, TheUsersOwnFolderOpenToOthersIsClosedAndUsed) {
+  fs::permissions(root_, fs::perms::all | fs::perms::sticky_bit, fs::perm_options::replace);
+  fs::create_directory(EngineFolder());
+  fs::permissions(EngineFolder(), fs::perms::all | fs::perms::sticky_bit, fs::perm_options::replace);
+  const std::string impostor = Impostor();
+  const fs::path engine = EnginePath(); // named by this user's id
+  ASSERT_EQ(OtherUser([&] {
+              WriteBytes(engine, impostor);
+              return fs::file_size(engine) == impostor.size() ? 0 : 1;
+            }).Wait(),
+            0);
+  ExpectTheEngine("the user's own folder open to others");
+  struct stat status {};
+  ASSERT_EQ(stat(EngineFolder().c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0700u);
+  EXPECT_TRUE(ReadBytes(EnginePath()) == ReadBytes(BuiltEngine())) << "not the engine";
+  EXPECT_EQ(EngineFolders(), std::vector<std::string>{EngineFolder().filename().string()});
 }
 
 // In a temporary folder that others may write to (no sticky bit), another user swaps the engine folder
