@@ -53,11 +53,12 @@ struct Deployment {
 
 // Loads the file `fileName` in `folder` (which ends in a separator) only when it is byte for byte
 // `image`: a file that differs, or is missing, damaged or not the user's own, is first replaced by
-// `image` in one step (written under a unique name, then renamed over it). Where it cannot be replaced
-// (another process holds it), a private copy under a unique name in the same folder is loaded. What is
-// loaded is exactly what was compared or written: on Linux the folder and the file are held open from
-// the check to the load, a folder that is not the user's own gives way to a fresh private one, and the
-// user's own folder left open to others is closed to them again.
+// `image`, written whole before it takes the name: on Linux as a file without a name until then, so that
+// a process killed in the middle leaves nothing behind; on Windows under a unique name, then renamed
+// over it. Where it cannot be replaced (another process holds it), a private copy under a unique name in
+// the same folder is loaded. What is loaded is exactly what was compared or written: on Linux the folder
+// and the file are held open from the check to the load, a folder that is not the user's own gives way
+// to a fresh private one, and the user's own folder left open to others is closed to them again.
 Deployment DeployAndLoad(const NativePath& folder, const NativePath& fileName,
                          std::span<const std::byte> image) noexcept;
 

@@ -1,11 +1,13 @@
 // Linux shares /tmp among all users. Another user may take names there, swap folders in a temporary
 // folder open to them, or leave files behind: none of it may stop this user's requests, and no library
 // but the carried engine may ever be loaded. The other user is made real: a child process switched to
-// ids no account uses, held to permission bits like any user.
+// ids no account uses, held to permission bits like any user. Processes of the user's own may also be
+// killed in the middle of a deploy, and what they leave must not pile up.
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +53,51 @@ public:
 private:
   pid_t pid_ = -1;
 };
+
+// Runs `body` in a child process killed with SIGKILL at its `stop`-th stop on entering or leaving a
+// system call, as a user's kill lands; true when `body` ended before that.
+bool FinishesBeforeKill(int stop, const std::function<void()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+    raise(SIGSTOP);
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  for (int signal = 0, stops = 0; ptrace(PTRACE_SYSCALL, child, nullptr, signal) == 0;) {
+    waitpid(child, &status, 0);
+    if (!WIFSTOPPED(status)) break;
+    const bool atSystemCall = WSTOPSIG(status) == (SIGTRAP | 0x80);
+    signal = atSystemCall ? 0 : WSTOPSIG(status);
+    if (atSystemCall && ++stops == stop) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return false;
+    }
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+using KilledDeployTest = HostTest;
+
+// Each deploy replaces the engine file; killed at any point, it leaves no file of its own behind.
+TEST_F(KilledDeployTest, ADeployKilledAnywhereLeavesNoFileOfItsOwn) {
+  fs::create_directory(EngineFolder());
+  for (int stop = 1;; ++stop) {
+    WriteBytes(EnginePath(), "an engine to be replaced");
+    const bool finished = FinishesBeforeKill(stop, [] { EnsureEngineLoaded(); });
+    std::vector<std::string> strays;
+    for (const auto& entry : fs::directory_iterator(EngineFolder())) {
+      if (entry.path() != EnginePath()) strays.push_back(entry.path().filename());
+    }
+    ASSERT_EQ(strays, std::vector<std::string>{}) << "killed at stop " << stop;
+    if (finished) break;
+  }
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+}
 
 class PrivateFolderTest : public HostTest {
 protected:
