@@ -55,7 +55,10 @@ QTVChecksum::~QTVChecksum() { host::UnloadEngine(); }
 
 std::u16string QTVChecksum::StringChecksum(const char16_t* command, std::size_t resultLength,
                                            std::u16string TheString, std::int32_t Length) {
+  // The engine is made ready before the arguments are looked at, as in the file methods, so that what
+  // a request leaves on disk never depends on them.
   host::EnsureEngineLoaded();
+  if (Length < 0) throw InvalidArgumentError();
   std::u16string output = OutputArea();
   host::CallEngine(command, TheString, output, Length);
   return Digits(std::move(output), resultLength);

@@ -36,9 +36,10 @@ std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, 
   std::string commandBytes = TerminatedAnsi(command);
   std::string inputBytes = TerminatedAnsi(input);
   std::string outputBytes = TerminatedAnsi(output);
-  // The engine reads `length` bytes of input: never more than the buffer holds. A negative length goes
-  // through, and the engine refuses it.
-  const auto available = static_cast<std::int32_t>(std::min<std::size_t>(inputBytes.size(), INT32_MAX));
+  // The engine reads `length` bytes of input: never more than the text holds. The NUL added above only
+  // carries the text and is not part of it; a NUL inside the text is. A negative length goes through,
+  // and the engine refuses it.
+  const auto available = static_cast<std::int32_t>(std::min<std::size_t>(inputBytes.size() - 1, INT32_MAX));
   const std::int32_t result = platform::CallEntry(engine.EngineEntry, commandBytes.data(), inputBytes.data(),
                                                   outputBytes.data(), std::min(length, available));
   platform::FromAnsi(outputBytes, output);

@@ -34,7 +34,7 @@ void UnloadEngine() noexcept;
 // the query allows.
 std::optional<platform::NativePath> GetTempFolder();
 
-// Creates `folder` level by level, the deepest last; true when the folder exists afterwards.
+// Creates `folder` itself, never a folder above it; true when the folder exists afterwards.
 bool CreateFolderPath(const platform::NativePath& folder);
 
 // The call bridge (call_bridge.cpp).

@@ -5,11 +5,11 @@
 #include <string_view>
 
 #include "engine/interface1.h"
-#include "qtvchecksum/control_error.h"
 #include "host/dll_interface2.h"
 #include "host/dll_interface2_testing.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
+#include "qtvchecksum/control_error.h"
 
 namespace qtv::host {
 namespace {
@@ -49,13 +49,11 @@ std::optional<NativePath> GetTempFolder() {
   return buffer;
 }
 
+// Only the folder itself: a missing folder above it is the system's or the user's to make. Made here,
+// it would carry this user's private mode, and a shared temporary folder made so would shut out all
+// other users.
 bool CreateFolderPath(const NativePath& folder) {
-  NativePath path = folder;
-  if (path.empty() || path.back() != kNativeSeparator) path += kNativeSeparator;
-  for (std::size_t end = path.find(kNativeSeparator); end != NativePath::npos;
-       end = path.find(kNativeSeparator, end + 1)) {
-    platform::CreateOneFolder(path.substr(0, end + 1));
-  }
+  platform::CreateOneFolder(folder);
   return platform::IsFolder(folder);
 }
 

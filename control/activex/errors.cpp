@@ -37,6 +37,8 @@ HRESULT Report(HRESULT status, std::u16string_view description) noexcept {
 HRESULT FailureFromCurrentException() noexcept {
   try {
     throw;
+  } catch (const InvalidArgumentError& error) {
+    return Report(E_INVALIDARG, error.description());
   } catch (const ControlError& error) {
     return Report(ControlFailure(error.number()), error.description());
   } catch (const Failure& failure) {

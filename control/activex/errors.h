@@ -16,7 +16,8 @@ inline void ThrowIfFailed(HRESULT result) {
 
 // Turns the exception in flight into a method's failure status and sets the thread's error object. A
 // control error numbered n becomes 0x800A0000 | n with its description; no memory becomes
-// E_OUTOFMEMORY. Call only from inside a catch block.
+// E_OUTOFMEMORY. An invalid argument becomes E_INVALIDARG with its description. Call only from inside a
+// catch block.
 HRESULT FailureFromCurrentException() noexcept;
 
 } // namespace qtv::com

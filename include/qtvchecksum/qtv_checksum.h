@@ -15,7 +15,8 @@ namespace qtv {
 //
 // Problems the control finds itself (an empty file name: 3, an unreadable file: 5) raise `ErrorCode`
 // and the method returns the empty text. A failure it does not handle (the engine folder cannot be
-// created: 70) is thrown as qtv::ControlError, and no event is raised for it.
+// created: 70) is thrown as qtv::ControlError, and no event is raised for it; so is a negative Length,
+// as qtv::InvalidArgumentError (5).
 //
 // An instance belongs to the thread that created it: create, call and destroy it there.
 class QTV_EXPORT QTVChecksum {

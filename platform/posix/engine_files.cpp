@@ -30,11 +30,16 @@ bool OwnedAndClosed(const struct stat& status) noexcept {
 }
 
 // Opens `path` as a folder, never through a link, and keeps it only when what is open is the user's
-// own: from then on every name is looked up in exactly that folder, whatever happens to `path`.
+// own: from then on every name is looked up in exactly that folder, whatever happens to `path`. The
+// user's own folder left open to others is closed again through the open descriptor, so it is the
+// folder that was checked that gets closed; what others put in it meanwhile is not trusted, since every
+// file in it is checked before it is loaded.
 Descriptor OpenOwnFolder(const std::string& path) noexcept {
   Descriptor folder(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat status {};
-  if (folder && (fstat(folder.get(), &status) != 0 || !S_ISDIR(status.st_mode) || !OwnedAndClosed(status))) {
+  if (folder &&
+      (fstat(folder.get(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != geteuid() ||
+       (!OwnedAndClosed(status) && fchmod(folder.get(), 0700) != 0))) {
     folder.reset();
   }
   return folder;
@@ -88,6 +93,31 @@ Descriptor WriteNew(int folder, const std::string& name, std::span<const std::by
   return file;
 }
 
+// Writes `image` to a new file in `folder` that has no name, so that a process killed while it writes
+// leaves nothing behind, and returns it open; an invalid descriptor where the file system has no such
+// files or the write fails.
+Descriptor WriteUnnamed(int folder, std::span<const std::byte> image) noexcept {
+  Descriptor file(openat(folder, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0600));
+  std::size_t written = 0;
+  while (file && written < image.size()) {
+    const ssize_t count = write(file.get(), image.data() + written, image.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    written += static_cast<std::size_t>(count);
+  }
+  if (file && (written != image.size() || fsync(file.get()) != 0)) file.reset();
+  return file;
+}
+
+// Gives the open file the name `fileName` in place of what had it. A link cannot replace a name, so the
+// old one goes first: a process killed in between leaves no engine file, which the next load writes,
+// and another process naming its own engine in between keeps the name with a file as good as this one.
+void NameUnnamed(int folder, int file, const std::string& fileName) {
+  unlinkat(folder, fileName.c_str(), 0);
+  const std::string path = "/proc/self/fd/" + std::to_string(file);
+  linkat(AT_FDCWD, path.c_str(), folder, fileName.c_str(), AT_SYMLINK_FOLLOW);
+}
+
 // Loads the very file that `file` holds open: the loader reopens it through the descriptor's own entry,
 // which names that file whatever has become of its name since.
 LibraryHandle LoadOpenFile(int file) noexcept {
@@ -96,11 +126,16 @@ LibraryHandle LoadOpenFile(int file) noexcept {
 }
 
 // The engine from `folder`: the file there when it holds exactly the image, else the image written anew
-// and renamed over it.
+// and named in its place. Either way what is loaded is the file held open, whatever has the name since.
 LibraryHandle LoadFromFolder(int folder, const std::string& fileName, std::span<const std::byte> image) {
   const Descriptor present(openat(folder, fileName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (present && HoldsExactly(present.get(), image)) return LoadOpenFile(present.get());
 
+  if (const Descriptor unnamed = WriteUnnamed(folder, image)) {
+    NameUnnamed(folder, unnamed.get(), fileName);
+    return LoadOpenFile(unnamed.get());
+  }
+  // A file system without unnamed files: the file is written under a name of its own and renamed.
   const std::string unique = UniqueName(fileName);
   const Descriptor written = WriteNew(folder, unique, image);
   if (!written) return 0;
@@ -118,8 +153,10 @@ NativePath ToNativePath(std::u16string_view text) { return ToAnsi(text); }
 std::u16string FromNativePath(const NativePath& path) { return FromAnsi(path); }
 
 std::uint32_t GetTempPathNative(std::uint32_t length, PathChar* buffer) noexcept {
+  // A relative TMPDIR would move with the working folder, and the engine with it, into whatever folder
+  // the program stands in; the system's own temporary folder serves instead.
   const char* folder = std::getenv("TMPDIR");
-  if (folder == nullptr || *folder == '\0') folder = "/tmp";
+  if (folder == nullptr || *folder != '/') folder = "/tmp";
   const std::size_t size = std::strlen(folder);
   if (size + 1 > length) return static_cast<std::uint32_t>(size + 1);
   std::memcpy(buffer, folder, size + 1);

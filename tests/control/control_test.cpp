@@ -79,8 +79,30 @@ TEST_F(ControlTest, StringMethodsReturnExactlyTheirDigits) {
     EXPECT_EQ((control_.*method.string)(u"abcdef", 3), method.abc);
     EXPECT_EQ((control_.*method.string)(u"whatever it holds", 0), method.empty);
     EXPECT_EQ((control_.*method.string)(u"", 0), method.empty);
+    // A Length past the text counts the text's bytes, never the NUL that carries it to the engine.
+    EXPECT_EQ((control_.*method.string)(u"abc", 4), method.abc);
+    EXPECT_EQ((control_.*method.string)(u"abc", 1000000), method.abc);
+    EXPECT_EQ((control_.*method.string)(u"", 5), method.empty);
   }
   EXPECT_TRUE(events_.empty());
+}
+
+// A negative Length fails the call as an invalid argument: no blanks, no event. The engine is made
+// ready first, as for every request.
+TEST_F(ControlTest, ANegativeLengthFailsTheCall) {
+  for (const Method& method : kMethods) {
+    for (const std::int32_t length : {-1, INT32_MIN}) {
+      try {
+        const std::u16string result = (control_.*method.string)(u"abc", length);
+        ADD_FAILURE() << "returned [" << platform::ToAnsi(result) << "] for " << length;
+      } catch (const ControlError& error) {
+        EXPECT_EQ(error.number(), 5);
+        EXPECT_EQ(error.description(), u"Invalid procedure call or argument");
+      }
+    }
+  }
+  EXPECT_TRUE(events_.empty());
+  EXPECT_TRUE(host::testing::CurrentEngineState().EngineLoaded);
 }
 
 TEST_F(ControlTest, FileMethodsMatchTheStringMethods) {

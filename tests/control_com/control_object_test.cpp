@@ -206,6 +206,20 @@ TEST(ControlErrors, UnhandledFailureReachesTheMethodTableAsStatusWithErrorObject
   });
 }
 
+// A negative Length (VBScript's True among them) is the caller's mistake: E_INVALIDARG with its error
+// object, which script hosts show as error 5.
+TEST_F(ControlObjectTest, ANegativeLengthIsAnInvalidArgument) {
+  Bstr abc(SysAllocString(L"abc"));
+  Bstr result;
+  EXPECT_EQ(E_INVALIDARG, control_.get()->MD5String(abc.get(), -1, Out(result)));
+  EXPECT_EQ(nullptr, result.get());
+  ComPtr<IErrorInfo> error;
+  ASSERT_EQ(S_OK, GetErrorInfo(0, Out(error)));
+  Bstr text;
+  ASSERT_EQ(S_OK, error.get()->GetDescription(Out(text)));
+  EXPECT_EQ(L"Invalid procedure call or argument", Wide(text.get()));
+}
+
 TEST(ControlErrors, UnhandledFailureReachesLateBindingAsException) {
   WithBlockedEngineFolder([](const std::wstring& description) {
     ComPtr<IQTVChecksum> control = CreateControl();

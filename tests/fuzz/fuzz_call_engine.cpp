@@ -3,11 +3,12 @@
 // this process's own and loaded once, as on a control's first request.
 // - Text conversion: the ANSI bytes convert back to the same text, each unpaired surrogate as '?'.
 // - CallEngine: the engine sees the command and the input up to their first NUL bytes and never more
-//   input than the bytes there are; the output area comes back as 302 characters, the checksum text of
-//   the reference libraries at its start for a known word, unchanged for anything refused.
-// - The string methods: the checksum text of the first Length bytes of the text's ANSI form (its NUL
-//   counted), or blanks for a negative Length; an instance ending now and then makes the next one load
-//   the engine again.
+//   input than the text's bytes (the NUL that carries the text is not one of them); the output area
+//   comes back as 302 characters, the checksum text of the reference libraries at its start for a known
+//   word, unchanged for anything refused.
+// - The string methods: the checksum text of the first Length bytes of the text's ANSI form (all of them
+//   for a Length past its end), or qtv::InvalidArgumentError for a negative Length; an instance ending
+//   now and then makes the next one load the engine again.
 #include <dlfcn.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
@@ -134,7 +135,8 @@ void FuzzCallEngine(FuzzedDataProvider& provider, std::uint8_t form, std::int32_
     std::replace(input.begin(), input.end(), u'/', u'_');
     input = gFolder->Files() + input;
   }
-  const std::string inputBytes = Ansi(input) + '\0';
+  const std::string textBytes = Ansi(input);
+  const std::string inputBytes = textBytes + '\0';
   const std::int32_t length =
       form & 0x08
           ? rawLength
@@ -144,7 +146,7 @@ void FuzzCallEngine(FuzzedDataProvider& provider, std::uint8_t form, std::int32_
   std::int32_t expectedResult = 0;
   fs::path created;
   if (word != nullptr && !word->file && length >= 0) {
-    expected = StringChecksum(*word, inputBytes, length);
+    expected = StringChecksum(*word, textBytes, length);
     expectedResult = 1;
   } else if (fileWord) {
     expectedResult = 1;
@@ -185,10 +187,10 @@ const Method kMethods[] = {
 void FuzzStringMethod(FuzzedDataProvider& provider, std::uint8_t form, std::int32_t rawLength) {
   const Method& method = kMethods[provider.ConsumeIntegralInRange<std::size_t>(0, 4)];
   const std::u16string text = Units(provider, 1024);
-  const std::string bytes = Ansi(text) + '\0';
+  const std::string bytes = Ansi(text);
   const std::int32_t length =
       form & 0x08 ? rawLength
-                  : static_cast<std::int32_t>(static_cast<std::uint32_t>(rawLength) % (bytes.size() + 1));
+                  : static_cast<std::int32_t>(static_cast<std::uint32_t>(rawLength) % (bytes.size() + 2));
 
   if ((form & 0x70) == 0x70) {
     gControl.reset();
@@ -196,11 +198,15 @@ void FuzzStringMethod(FuzzedDataProvider& provider, std::uint8_t form, std::int3
           "an ending instance releases the thread's engine");
     gControl = std::make_unique<qtv::QTVChecksum>();
   }
-  const std::u16string result = (gControl.get()->*method.method)(text, length);
-  const std::size_t digits = qtv::fuzz::TextLength(method.word.algorithm);
-  Check(result ==
-            (length < 0 ? std::u16string(digits, u' ') : Widen(StringChecksum(method.word, bytes, length))),
-        "string method's result");
+  std::u16string result;
+  bool refused = false;
+  try {
+    result = (gControl.get()->*method.method)(text, length);
+  } catch (const qtv::InvalidArgumentError&) {
+    refused = true;
+  }
+  Check(refused == (length < 0), "a negative Length, and only that, is refused");
+  Check(refused || result == Widen(StringChecksum(method.word, bytes, length)), "string method's result");
   Check(qtv::host::testing::CurrentEngineState().EngineLoaded, "the engine stays loaded");
 }
 

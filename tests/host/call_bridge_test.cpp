@@ -88,16 +88,17 @@ TEST_F(CallBridgeTest, TextsTravelInTheAnsiCodePage) {
             Bridge(u"md5string", u"a?z", 3).output.substr(0, 32));
 }
 
-TEST_F(CallBridgeTest, ALengthBeyondTheBufferIsLimitedToIt) {
+// The NUL that carries a text to the engine is not part of it; a NUL inside the text is.
+TEST_F(CallBridgeTest, ALengthBeyondTheTextCountsTheTextsBytes) {
   EnsureEngineLoaded();
-  // The input buffer is the text and one NUL: 4 bytes for "abc".
-  const std::u16string four = EngineOver("md5string", std::string("abc\0", 4));
-  EXPECT_EQ(Bridge(u"md5string", u"abc", 4).output.substr(0, 32), four);
-  EXPECT_EQ(Bridge(u"md5string", u"abc", 5).output.substr(0, 32), four);
-  EXPECT_EQ(Bridge(u"md5string", u"abc", INT32_MAX).output.substr(0, 32), four);
-  EXPECT_EQ(Bridge(u"md5string", u"", 1000).output.substr(0, 32),
-            EngineOver("md5string", std::string(1, '\0')));
-  // Lengths within the buffer keep their meaning.
+  for (const std::int32_t length : {4, 5, 1000000, INT32_MAX}) {
+    EXPECT_EQ(Bridge(u"md5string", u"abc", length).output.substr(0, 32), kMd5OfAbc) << length;
+  }
+  EXPECT_EQ(Bridge(u"md5string", u"", 5).output.substr(0, 32), EngineOver("md5string", ""));
+  const std::u16string inner(u"ab\0c", 4);
+  EXPECT_EQ(Bridge(u"md5string", inner, 100).output.substr(0, 32),
+            EngineOver("md5string", std::string("ab\0c", 4)));
+  // Lengths within the text keep their meaning.
   EXPECT_EQ(Bridge(u"md5string", u"abcdef", 3).output.substr(0, 32), kMd5OfAbc);
   // A negative length reaches the engine, which refuses it.
   const Call negative = Bridge(u"md5string", u"abc", -1);

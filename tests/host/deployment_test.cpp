@@ -6,7 +6,6 @@
 #include "platform/library.h"
 
 #include "host_test_support.h"
-#include "qtvchecksum/control_error.h"
 #if !defined(_WIN32)
 #include "tests/support/noexec_mount.h"
 #endif
@@ -177,50 +176,40 @@ TEST_F(DeploymentTest, TemporaryFoldersOfAnyNameAreUsedAsTheyAre) {
   const fs::path blocked = root_ / names[0] / "blocker";
   WriteBytes(blocked, "not a folder");
   UseTempFolder(blocked / "below");
-  try {
-    EnsureEngineLoaded();
-    ADD_FAILURE() << "no error";
-  } catch (const ControlError& error) {
-    EXPECT_EQ(error.number(), 70);
-    EXPECT_EQ(error.description(), u"Unable to create the destination folder " +
-                                       (blocked / "below" / EngineFolder().filename()).u16string() +
-                                       platform::kPathSeparator);
-  }
+  ExpectError70(blocked / "below");
 }
 
 TEST_F(DeploymentTest, AFolderThatCannotBeCreatedEndsTheRequestWithError70) {
   // The temporary folder lies below a file: neither the engine folder nor any other can be made there.
   WriteBytes(root_ / "blocker", "a file where a folder must go");
   UseTempFolder(root_ / "blocker" / "below");
-  const std::u16string expected = u"Unable to create the destination folder " +
-                                  Text(root_ / "blocker" / "below" / EngineFolder().filename()) +
-                                  platform::kPathSeparator;
   platform::testing::MessageCapture messages;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    try {
-      EnsureEngineLoaded();
-      ADD_FAILURE() << "no error";
-    } catch (const ControlError& error) {
-      EXPECT_EQ(error.number(), 70);
-      EXPECT_EQ(error.description(), expected);
-    }
-  }
+  for (int attempt = 0; attempt < 2; ++attempt) ExpectError70(root_ / "blocker" / "below");
   EXPECT_TRUE(messages.Messages().empty());
   EXPECT_EQ(CurrentEngineState().EngineHandle, 0u);
 }
 
-TEST_F(DeploymentTest, AMissingFolderIsCreatedLevelByLevel) {
-  const fs::path deep = root_ / "one" / "two" / "three";
-  UseTempFolder(deep.string());
-  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
-  EXPECT_TRUE(fs::is_regular_file(deep / EngineFolder().filename() / EnginePath().filename()));
+// Only the engine folder is made, never one above it: a temporary folder that is missing, from the
+// start or removed while the program runs, is error 70 and stays missing.
+TEST_F(DeploymentTest, OnlyTheEngineFolderIsMadeNeverOneAboveIt) {
+  const fs::path deep = root_ / "one" / "two";
+  UseTempFolder(deep);
+  ExpectError70(deep);
+  EXPECT_FALSE(fs::exists(root_ / "one"));
 
-  const fs::path other = root_ / "a" / "b";
-  EXPECT_TRUE(CreateFolderPath(other.native()));
-  EXPECT_TRUE(fs::is_directory(other));
-  EXPECT_TRUE(CreateFolderPath(other.native() + platform::kNativeSeparator)); // exists: left as it is
-  WriteBytes(root_ / "blocker", "");
-  EXPECT_FALSE(CreateFolderPath((root_ / "blocker" / "below").native()));
+  const fs::path temp = root_ / "temp";
+  fs::create_directory(temp);
+  UseTempFolder(temp);
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  UnloadEngine();
+  fs::remove_all(temp);
+  ExpectError70(temp);
+  EXPECT_FALSE(fs::exists(temp));
+
+  EXPECT_FALSE(CreateFolderPath((root_ / "a" / "b").native()));
+  EXPECT_FALSE(fs::exists(root_ / "a"));
+  EXPECT_TRUE(CreateFolderPath((root_ / "a").native()));
+  EXPECT_TRUE(CreateFolderPath((root_ / "a").native() + platform::kNativeSeparator)); // left as it is
 }
 
 TEST_F(DeploymentTest, TheTemporaryFolderEndsInExactlyOneSeparator) {
@@ -228,6 +217,11 @@ TEST_F(DeploymentTest, TheTemporaryFolderEndsInExactlyOneSeparator) {
   EXPECT_EQ(GetTempFolder(), root_.native() + platform::kNativeSeparator);
   UseTempFolder(root_.native() + platform::kNativeSeparator);
   EXPECT_EQ(GetTempFolder(), root_.native() + platform::kNativeSeparator);
+#ifndef _WIN32
+  // A relative TMPDIR names a different folder wherever the program stands: the system's /tmp serves.
+  UseTempFolder("relative/temp");
+  EXPECT_EQ(GetTempFolder(), "/tmp/");
+#endif
 }
 
 TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "qtvchecksum/control_error.h"
 #include "tests/support/engine_folder_test.h"
 
 namespace qtv::host::testing {
@@ -42,6 +43,19 @@ protected:
     std::u16string output = std::u16string(300, u' ') + u'\0';
     CallEngine(command, input, output, static_cast<std::int32_t>(platform::ToAnsi(text).size()));
     return output.substr(0, 32);
+  }
+
+  // The request ends with error 70, naming the engine folder under `temp`.
+  void ExpectError70(const fs::path& temp) const {
+    try {
+      EnsureEngineLoaded();
+      ADD_FAILURE() << "no error";
+    } catch (const ControlError& error) {
+      EXPECT_EQ(error.number(), 70);
+      EXPECT_EQ(error.description(), u"Unable to create the destination folder " +
+                                         (temp / EngineFolder().filename()).u16string() +
+                                         platform::kPathSeparator);
+    }
   }
 };
 

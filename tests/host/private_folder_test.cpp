@@ -1,16 +1,19 @@
 // Linux shares /tmp among all users. Another user may take names there, swap folders in a temporary
 // folder open to them, or leave files behind: none of it may stop this user's requests, and no library
 // but the carried engine may ever be loaded. The other user is made real: a child process switched to
-// ids no account uses, held to permission bits like any user.
+// ids no account uses, held to permission bits like any user. Processes of the user's own may also be
+// killed in the middle of a deploy, and what they leave must not pile up.
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 
 #include "host_test_support.h"
 
@@ -51,6 +54,53 @@ public:
 private:
   pid_t pid_ = -1;
 };
+
+// Runs `body` in a child process killed with SIGKILL at its `stop`-th stop on entering or leaving a
+// system call, as a user's kill lands; true when `body` ended before that, nothing when the child
+// cannot be traced.
+std::optional<bool> FinishesBeforeKill(int stop, const std::function<void()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(1);
+    raise(SIGSTOP);
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) return std::nullopt;
+  ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  for (int signal = 0, stops = 0; ptrace(PTRACE_SYSCALL, child, nullptr, signal) == 0;) {
+    waitpid(child, &status, 0);
+    if (!WIFSTOPPED(status)) break;
+    const bool atSystemCall = WSTOPSIG(status) == (SIGTRAP | 0x80);
+    signal = atSystemCall ? 0 : WSTOPSIG(status);
+    if (atSystemCall && ++stops == stop) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return false;
+    }
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+using KilledDeployTest = HostTest;
+
+// Each deploy replaces the engine file; killed at any point, it leaves no file of its own behind.
+TEST_F(KilledDeployTest, ADeployKilledAnywhereLeavesNoFileOfItsOwn) {
+  fs::create_directory(EngineFolder());
+  for (int stop = 1;; ++stop) {
+    WriteBytes(EnginePath(), "an engine to be replaced");
+    const std::optional<bool> finished = FinishesBeforeKill(stop, [] { EnsureEngineLoaded(); });
+    ASSERT_TRUE(finished.has_value()) << "no child can be traced here";
+    std::vector<std::string> strays;
+    for (const auto& entry : fs::directory_iterator(EngineFolder())) {
+      if (entry.path() != EnginePath()) strays.push_back(entry.path().filename());
+    }
+    ASSERT_EQ(strays, std::vector<std::string>{}) << "killed at stop " << stop;
+    if (*finished) break;
+  }
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+}
 
 class PrivateFolderTest : public HostTest {
 protected:
@@ -144,8 +194,10 @@ TEST_F(PrivateFolderTest, WhatIsNotPrivateIsNeverUsedAndNeverLoaded) {
   ExpectTheEngine("a link in the folder's place");
   fs::remove(folder);
   fs::create_directory(folder);
-  fs::permissions(folder, fs::perms::all, fs::perm_options::replace);
-  ExpectTheEngine("the folder open to others");
+  fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit, fs::perm_options::replace);
+  ExpectTheEngine("the user's own folder open to others, closed again and used");
+  EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+  EXPECT_TRUE(fs::is_regular_file(EnginePath()));
   EXPECT_EQ(EngineFolders(), std::vector<std::string>{folder.filename().string()});
   EXPECT_EQ(ReadBytes(elsewhere / EnginePath().filename()), Impostor());
 
