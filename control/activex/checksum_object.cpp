@@ -73,8 +73,15 @@ STDMETHODIMP ChecksumObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DIS
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   // The type library converts the arguments (script hosts pass small integers as 16-bit values), calls
   // the method table and turns a failure with an error object into an exception.
-  return methodInfo_.get()->Invoke(static_cast<IQTVChecksum*>(this), id, flags, parameters, result, exception,
-                                   argumentError);
+  const HRESULT status = methodInfo_.get()->Invoke(static_cast<IQTVChecksum*>(this), id, flags, parameters,
+                                                   result, exception, argumentError);
+  // Script hosts show an exception's code as it is: E_INVALIDARG would reach a script as -2147024809.
+  // An invalid argument reaches them as Automation's own error 5, "Invalid procedure call or argument",
+  // which is what scripts test Err.Number for.
+  if (status == DISP_E_EXCEPTION && exception != nullptr && exception->scode == E_INVALIDARG) {
+    exception->scode = kInvalidCallOrArgument;
+  }
+  return status;
 }
 
 template <typename Call> HRESULT ChecksumObject::ReturnText(BSTR* result, Call&& call) noexcept {

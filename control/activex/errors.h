@@ -20,4 +20,9 @@ inline void ThrowIfFailed(HRESULT result) {
 // catch block.
 HRESULT FailureFromCurrentException() noexcept;
 
+// Automation's error 5, "Invalid procedure call or argument", as late-bound callers receive an invalid
+// argument: 0x800A0000 | 5.
+inline constexpr HRESULT kInvalidCallOrArgument =
+    static_cast<HRESULT>(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 5));
+
 } // namespace qtv::com

@@ -80,6 +80,20 @@ CheckFile "Adler32File", Array(control.Adler32File(abcFile), control.Adler32File
   control.Adler32File(missing), control.Adler32File("")), "024d0127", "00000001"
 Check "ControlName", control.ControlName, "QTV Checksum OCX 1.0.0"
 
+' A Length past the text counts the text's bytes; a negative one (True is -1) is an invalid argument,
+' error 5, and gives no result at all.
+Check "MD5String abc with Length 4", control.MD5String("abc", 4), "900150983cd24fb0d6963f7d28e17f72"
+Check "MD5String empty with Length 5", control.MD5String("", 5), "d41d8cd98f00b204e9800998ecf8427e"
+Dim length
+For Each length In Array(-1, True, -2147483648)
+  result = "unchanged"
+  On Error Resume Next
+  result = control.SHA1String("abc", length)
+  If Err.Number <> 5 Then WScript.Echo "FAIL SHA1String with Length " & length & ": error " & Err.Number
+  On Error GoTo 0
+  If result <> "unchanged" Then WScript.Echo "FAIL SHA1String with Length " & length & " gave [" & result & "]"
+Next
+
 ' About shows a modal box; a helper leaves a marker and closes it, and About then returns the empty value.
 If fso.FileExists(folder & "\vbs-about-shown") Then fso.DeleteFile folder & "\vbs-about-shown"
 shell.Run """" & folder & "\close_about_box.exe"" """ & folder & "\vbs-about-shown""", 0, False
