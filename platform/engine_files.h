@@ -28,7 +28,8 @@ std::u16string FromNativePath(const NativePath& path);
 
 // As Windows' GetTempPathW: writes the user's temporary folder and a NUL into `buffer` when it fits in
 // `length` characters and returns the characters written without the NUL; returns the size needed when
-// it does not fit, and 0 on failure. Linux answers $TMPDIR's bytes as they are, else /tmp.
+// it does not fit, and 0 on failure. Windows gives a folder too long for `length` in its short form when
+// that fits. Linux answers $TMPDIR's bytes as they are, else /tmp.
 std::uint32_t GetTempPathNative(std::uint32_t length, PathChar* buffer) noexcept;
 
 // Creates one folder, private to the user where the system has owners. Fails harmlessly when it exists.

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "platform/unique_handle.h"
+#include "platform/windows/path_forms.h"
 
 namespace qtv::platform {
 namespace {
@@ -19,9 +20,9 @@ using FileHandle = UniqueHandle<HANDLE, kInvalidFileHandle, kCloseFileHandle>;
 
 // Opens a file for reading while letting others only read it: as long as it is held, nobody can write,
 // rename or delete it, and the loader (which asks for read access) still can open it.
-FileHandle OpenHeld(const NativePath& path) noexcept {
-  return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+FileHandle OpenHeld(const NativePath& path) {
+  return FileHandle(CreateFileW(windows::ExtendedWhenLong(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // True when the open file holds exactly `image`.
@@ -51,9 +52,10 @@ NativePath UniqueName(const NativePath& folder, const NativePath& fileName) {
 }
 
 // Writes `image` to a new file; false on any failure, with no file left behind.
-bool WriteNew(const NativePath& path, std::span<const std::byte> image) noexcept {
+bool WriteNew(const NativePath& path, std::span<const std::byte> image) {
+  const NativePath systemPath = windows::ExtendedWhenLong(path);
   FileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      CreateFileW(systemPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::size_t written = 0;
   while (written < image.size()) {
@@ -66,19 +68,29 @@ bool WriteNew(const NativePath& path, std::span<const std::byte> image) noexcept
       written == image.size() && FlushFileBuffers(file.get()) && CloseHandle(file.release());
   if (!complete) {
     file.reset();
-    DeleteFileW(path.c_str());
+    DeleteFileW(systemPath.c_str());
   }
   return complete;
 }
 
+// Loads the library at `path`, through its short form where the path is too long for the loader.
+HMODULE LoadByName(const NativePath& path) noexcept {
+  try {
+    std::optional<NativePath> shortForm;
+    if (!windows::FitsPlainFunctions(path)) shortForm = windows::ShortForm(path);
+    return LoadLibraryW(shortForm.value_or(path).c_str());
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 // Loads `path` when it holds exactly `image`, holding it from the comparison until it is loaded.
 // Returns 0 when it differs or cannot be loaded; `differs` says which.
-LibraryHandle LoadWhenExact(const NativePath& path, std::span<const std::byte> image,
-                            bool& differs) noexcept {
+LibraryHandle LoadWhenExact(const NativePath& path, std::span<const std::byte> image, bool& differs) {
   const FileHandle held = OpenHeld(path);
   differs = !held || !HoldsExactly(held.get(), image);
   if (differs) return 0;
-  return reinterpret_cast<LibraryHandle>(LoadLibraryW(path.c_str()));
+  return reinterpret_cast<LibraryHandle>(LoadByName(path));
 }
 
 } // namespace
@@ -86,15 +98,53 @@ LibraryHandle LoadWhenExact(const NativePath& path, std::span<const std::byte> i
 NativePath ToNativePath(std::u16string_view text) { return NativePath(text.begin(), text.end()); }
 std::u16string FromNativePath(const NativePath& path) { return std::u16string(path.begin(), path.end()); }
 
+// The folder is found as GetTempPathW is documented to find it (the first of TMP, TEMP and USERPROFILE
+// that is set, else the Windows folder, made full), but not through it: Wine's GetTempPathW makes the
+// name full in place, which garbles a device name (NUL became \\.\\\.\), and refuses folders
+// longer than MAX_PATH. A folder too long for `length` is given in its short form when that fits.
 std::uint32_t GetTempPathNative(std::uint32_t length, PathChar* buffer) noexcept {
-  return GetTempPathW(length, buffer);
+  try {
+    NativePath named;
+    for (const wchar_t* variable : {L"TMP", L"TEMP", L"USERPROFILE"}) {
+      named.resize(GetEnvironmentVariableW(variable, nullptr, 0));
+      if (named.empty()) continue;
+      named.resize(GetEnvironmentVariableW(variable, named.data(), static_cast<DWORD>(named.size())));
+      if (!named.empty()) break;
+    }
+    if (named.empty()) {
+      named.resize(GetWindowsDirectoryW(nullptr, 0));
+      named.resize(GetWindowsDirectoryW(named.data(), static_cast<UINT>(named.size())));
+    }
+    NativePath folder = named.empty() ? NativePath() : windows::FullForm(named);
+    if (folder.empty()) return 0;
+    if (folder.back() != kNativeSeparator) folder += kNativeSeparator;
+    if (folder.size() >= length) {
+      const std::optional<NativePath> shortForm = windows::ShortForm(folder);
+      if (shortForm && shortForm->size() < length) folder = *shortForm;
+    }
+    if (folder.size() >= length) return static_cast<std::uint32_t>(folder.size() + 1);
+    std::copy(folder.begin(), folder.end(), buffer);
+    buffer[folder.size()] = L'\0';
+    return static_cast<std::uint32_t>(folder.size());
+  } catch (...) {
+    return 0;
+  }
 }
 
-void CreateOneFolder(const NativePath& path) noexcept { CreateDirectoryW(path.c_str(), nullptr); }
+void CreateOneFolder(const NativePath& path) noexcept {
+  try {
+    CreateDirectoryW(windows::ExtendedWhenLong(path).c_str(), nullptr);
+  } catch (...) {
+  }
+}
 
 bool IsFolder(const NativePath& path) noexcept {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  try {
+    const DWORD attributes = GetFileAttributesW(windows::ExtendedWhenLong(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  } catch (...) {
+    return false;
+  }
 }
 
 // The temporary folder is the user's own profile folder on Windows.
@@ -114,12 +164,13 @@ Deployment DeployAndLoad(const NativePath& folder, const NativePath& fileName,
       if (!differs) return deployment;
       const NativePath unique = UniqueName(folder, fileName);
       if (!WriteNew(unique, image)) return deployment;
-      if (MoveFileExW(unique.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      if (MoveFileExW(windows::ExtendedWhenLong(unique).c_str(), windows::ExtendedWhenLong(path).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         continue;
       // Another process holds the engine file: this process loads its own copy instead.
       deployment.library = LoadWhenExact(unique, image, differs);
       deployment.privateCopy = deployment.library != 0;
-      if (!deployment.privateCopy) DeleteFileW(unique.c_str());
+      if (!deployment.privateCopy) DeleteFileW(windows::ExtendedWhenLong(unique).c_str());
       return deployment;
     }
     return deployment;

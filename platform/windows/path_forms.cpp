@@ -14,6 +14,8 @@ constexpr std::wstring_view kShare = L"\\\\";
 // CreateDirectoryW leaves room for an 8.3 name below the new folder.
 constexpr std::size_t kPlainFolderLimit = MAX_PATH - 12;
 
+} // namespace
+
 std::wstring FullForm(const std::wstring& path) {
   DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   std::wstring full(size, L'\0');
@@ -22,8 +24,6 @@ std::wstring FullForm(const std::wstring& path) {
   full.resize(size);
   return full;
 }
-
-} // namespace
 
 bool FitsPlainFunctions(const std::wstring& path) {
   const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);

@@ -8,6 +8,9 @@
 
 namespace qtv::platform::windows {
 
+// The full form of `path` as GetFullPathNameW gives it, or nothing ("") when the system cannot make it.
+std::wstring FullForm(const std::wstring& path);
+
 // True when the plain functions take `path` as it is: its full form is shorter than MAX_PATH.
 bool FitsPlainFunctions(const std::wstring& path);
 

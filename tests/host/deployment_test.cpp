@@ -1,7 +1,12 @@
 // Deploying and loading the engine, against a real temporary folder and real faults.
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "platform/library.h"
 
@@ -100,6 +105,15 @@ TEST_F(DeploymentTest, AFileHeldByAnotherProgramIsLeftAndAPrivateCopyLoaded) {
   EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
 }
 
+#if defined(_WIN32)
+// The name the system gives a short or long path in its long form.
+std::wstring LongForm(const fs::path& path) {
+  std::wstring name(32768, L'\0');
+  name.resize(GetLongPathNameW(path.c_str(), name.data(), static_cast<DWORD>(name.size())));
+  return name;
+}
+#endif
+
 TEST_F(DeploymentTest, ALoadWithoutTheEntryIsReleasedAndTheEngineLoaded) {
   const platform::LibraryHandle foreign = platform::LoadLibraryAt(QTV_NO_ENTRY_LIBRARY);
   ASSERT_NE(foreign, 0u);
@@ -151,18 +165,25 @@ TEST_F(DeploymentTest, TemporaryFoldersOfAnyNameAreUsedAsTheyAre) {
 TEST_F(DeploymentTest, AFolderThatCannotBeCreatedEndsTheRequestWithError70) {
   // The temporary folder lies below a file: neither the engine folder nor any other can be made there.
   WriteBytes(root_ / "blocker", "a file where a folder must go");
-  UseTempFolder(root_ / "blocker" / "below");
-  const std::u16string expected = u"Unable to create the destination folder " +
-                                  Text(root_ / "blocker" / "below" / EngineFolder().filename()) +
-                                  platform::kPathSeparator;
+  // Each temporary folder, and the engine folder the text names under it, as the system names it.
+  std::vector<std::pair<Path, std::u16string>> temporaryFolders{
+      {root_ / "blocker" / "below",
+       Text(root_ / "blocker" / "below" / EngineFolder().filename()) + platform::kPathSeparator}};
+#if defined(_WIN32)
+  // A device, named once in its full form.
+  temporaryFolders.emplace_back("NUL", u"\\\\.\\NUL\\QTVSoftware\\");
+#endif
   platform::testing::MessageCapture messages;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    try {
-      EnsureEngineLoaded();
-      ADD_FAILURE() << "no error";
-    } catch (const ControlError& error) {
-      EXPECT_EQ(error.number(), 70);
-      EXPECT_EQ(error.description(), expected);
+  for (const auto& [temporaryFolder, engineFolder] : temporaryFolders) {
+    UseTempFolder(temporaryFolder);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      try {
+        EnsureEngineLoaded();
+        ADD_FAILURE() << "no error";
+      } catch (const ControlError& error) {
+        EXPECT_EQ(error.number(), 70);
+        EXPECT_EQ(error.description(), u"Unable to create the destination folder " + engineFolder);
+      }
     }
   }
   EXPECT_TRUE(messages.Messages().empty());
@@ -190,7 +211,9 @@ TEST_F(DeploymentTest, TheTemporaryFolderEndsInExactlyOneSeparator) {
   EXPECT_EQ(GetTempFolder(), root_.native() + platform::kNativeSeparator);
 }
 
-TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {
+// The temporary folder query allows 255 characters. A longer folder is used in its short form where it
+// has one that fits (Windows); a folder without one fails the load.
+TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryIsUsedInItsShortFormOrFailsTheLoad) {
   std::string longName = root_.string();
   while (longName.size() < 300)
     longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
@@ -199,7 +222,48 @@ TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {
   platform::testing::MessageCapture messages;
   EXPECT_EQ(Md5Request(u"abc"), std::u16string(32, u' '));
   EXPECT_EQ(messages.Messages(), (std::vector<std::string>{kLoadFailed, kLoadFailed}));
+#if defined(_WIN32)
+  const Path deep = DeepFolder(300);
+  UseTempFolder(deep);
+  const std::optional<platform::NativePath> folder = GetTempFolder();
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_LT(folder->size(), 255u);
+  EXPECT_EQ(LongForm(*folder), deep.native() + L'\\');
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  EXPECT_EQ(messages.Messages().size(), 2u);
+  EXPECT_EQ(ReadBytes(deep / EngineFolder().filename() / EnginePath().filename()), ReadBytes(BuiltEngine()));
+#endif
 }
+
+#if defined(_WIN32)
+// The loader stops at MAX_PATH characters: a temporary folder that fits the query but puts the engine
+// beyond that is loaded from through short names, the engine's and a private copy's, and the copy is
+// still removed once released.
+TEST_F(DeploymentTest, AnEngineBeyondMaxPathIsLoadedThroughItsShortName) {
+  const Path temporaryFolder = DeepFolder(250);
+  UseTempFolder(temporaryFolder);
+  const Path engineFolder = temporaryFolder / EngineFolder().filename();
+  const Path enginePath = engineFolder / EnginePath().filename();
+  platform::testing::MessageCapture messages;
+  for (const bool held : {false, true}) {
+    std::optional<platform::testing::ExclusiveHold> hold;
+    if (held) {
+      WriteBytes(enginePath, ReadBytes(QTV_IMPOSTOR_LIBRARY));
+      ASSERT_TRUE(hold.emplace(enginePath).held());
+    }
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc) << "held: " << held;
+    std::wstring loaded(32768, L'\0');
+    loaded.resize(GetModuleFileNameW(reinterpret_cast<HMODULE>(CurrentEngineState().EngineHandle),
+                                     loaded.data(), static_cast<DWORD>(loaded.size())));
+    EXPECT_LT(loaded.size(), std::size_t{MAX_PATH}) << "held: " << held;
+    EXPECT_EQ(LongForm(Path(loaded).parent_path()), engineFolder.native()) << "held: " << held;
+    UnloadEngine();
+    // The engine file stays; the copy goes.
+    EXPECT_EQ(GetFileAttributesW(loaded.c_str()) != INVALID_FILE_ATTRIBUTES, !held);
+  }
+  EXPECT_TRUE(messages.Messages().empty());
+}
+#endif
 
 TEST_F(DeploymentTest, EachThreadLoadsForItself) {
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
