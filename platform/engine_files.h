@@ -54,9 +54,11 @@ struct Deployment {
 // Loads the file `fileName` in `folder` (which ends in a separator) only when it is byte for byte
 // `image`: a file that differs, or is missing, damaged or not the user's own, is first replaced by
 // `image` in one step (written under a unique name, then renamed over it). Where it cannot be replaced
-// (another process holds it), a private copy under a unique name in the same folder is loaded. What is
-// loaded is exactly what was compared or written: on Linux the folder and the file are held open from
-// the check to the load, and a folder that is not the user's own gives way to a fresh private one.
+// (another process holds it), a private copy under a unique name in the same folder is loaded; on
+// Windows a deployment that writes first removes what earlier ones left under unique names and nobody
+// holds (the copies of programs that ended without releasing them). What is loaded is exactly what was
+// compared or written: on Linux the folder and the file are held open from the check to the load, and a
+// folder that is not the user's own gives way to a fresh private one.
 Deployment DeployAndLoad(const NativePath& folder, const NativePath& fileName,
                          std::span<const std::byte> image) noexcept;
 

@@ -51,12 +51,46 @@ NativePath UniqueName(const NativePath& folder, const NativePath& fileName) {
   return folder + fileName.substr(0, dot) + L"." + digits.data() + fileName.substr(dot);
 }
 
-// Writes `image` to a new file; false on any failure, with no file left behind.
-bool WriteNew(const NativePath& path, std::span<const std::byte> image) {
+// True when `name` is one UniqueName gives for `fileName`: its sixteen hexadecimal digits in the middle.
+bool IsUniqueName(std::wstring_view name, const NativePath& fileName) {
+  const std::size_t dot = fileName.rfind(L'.');
+  const std::wstring_view stem = std::wstring_view(fileName).substr(0, dot + 1);
+  const std::wstring_view ending = std::wstring_view(fileName).substr(dot);
+  if (name.size() != stem.size() + 16 + ending.size() || !name.starts_with(stem) || !name.ends_with(ending))
+    return false;
+  const std::wstring_view digits = name.substr(stem.size(), 16);
+  return digits.find_first_not_of(L"0123456789abcdef") == std::wstring_view::npos;
+}
+
+// Removes the files under unique names that earlier deployments left: the copies of programs that ended
+// without releasing them (killed, or quitting with a control alive) and the writes of programs killed
+// in between. A file is taken only when nothing has it open or loaded, which the system checks as it
+// grants an open that shares nothing: a copy still loaded, and a file being written, stay.
+void RemoveLeftCopies(const NativePath& folder, const NativePath& fileName) noexcept {
+  try {
+    const std::size_t dot = fileName.rfind(L'.');
+    const NativePath pattern = folder + fileName.substr(0, dot) + L".*" + fileName.substr(dot);
+    WIN32_FIND_DATAW found{};
+    constexpr auto kFindClose = [](HANDLE handle) noexcept { FindClose(handle); };
+    const UniqueHandle<HANDLE, kInvalidFileHandle, kFindClose> listing(
+        FindFirstFileW(windows::ExtendedWhenLong(pattern).c_str(), &found));
+    if (!listing) return;
+    do {
+      if (!IsUniqueName(found.cFileName, fileName)) continue;
+      const FileHandle left(CreateFileW(windows::ExtendedWhenLong(folder + found.cFileName).c_str(), DELETE,
+                                        0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    } while (FindNextFileW(listing.get(), &found));
+  } catch (...) {
+  }
+}
+
+// Writes `image` to a new file and returns a handle that keeps RemoveLeftCopies off it until it is
+// renamed or loaded; an invalid handle on any failure, with no file left behind.
+FileHandle WriteNew(const NativePath& path, std::span<const std::byte> image) {
   const NativePath systemPath = windows::ExtendedWhenLong(path);
-  FileHandle file(
-      CreateFileW(systemPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  FileHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
   std::size_t written = 0;
   while (written < image.size()) {
     DWORD count = 0;
@@ -64,13 +98,19 @@ bool WriteNew(const NativePath& path, std::span<const std::byte> image) {
     if (!WriteFile(file.get(), image.data() + written, chunk, &count, nullptr) || count == 0) break;
     written += count;
   }
+  // The guard reads and shares everything: renaming, comparing and loading go on as without it, and only
+  // an open that shares nothing, as RemoveLeftCopies makes, is refused.
+  FileHandle guard(CreateFileW(systemPath.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
   const bool complete =
-      written == image.size() && FlushFileBuffers(file.get()) && CloseHandle(file.release());
+      written == image.size() && guard && FlushFileBuffers(file.get()) && CloseHandle(file.release());
   if (!complete) {
+    guard.reset();
     file.reset();
     DeleteFileW(systemPath.c_str());
   }
-  return complete;
+  return guard;
 }
 
 // Loads the library at `path`, through its short form where the path is too long for the loader.
@@ -162,8 +202,10 @@ Deployment DeployAndLoad(const NativePath& folder, const NativePath& fileName,
     for (int round = 0; round < 2; ++round) {
       deployment.library = LoadWhenExact(path, image, differs);
       if (!differs) return deployment;
+      RemoveLeftCopies(folder, fileName);
       const NativePath unique = UniqueName(folder, fileName);
-      if (!WriteNew(unique, image)) return deployment;
+      const FileHandle written = WriteNew(unique, image);
+      if (!written) return deployment;
       if (MoveFileExW(windows::ExtendedWhenLong(unique).c_str(), windows::ExtendedWhenLong(path).c_str(),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         continue;

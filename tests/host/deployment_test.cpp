@@ -9,6 +9,7 @@
 #endif
 
 #include "platform/library.h"
+#include "platform/unique_handle.h"
 
 #include "host_test_support.h"
 #include "qtvchecksum/control_error.h"
@@ -111,6 +112,85 @@ std::wstring LongForm(const fs::path& path) {
   std::wstring name(32768, L'\0');
   name.resize(GetLongPathNameW(path.c_str(), name.data(), static_cast<DWORD>(name.size())));
   return name;
+}
+
+// Another program that loads the engine under this test's temporary folder, holds the load until it is
+// killed, and never releases it, as a host killed or ended with the control alive.
+class EngineHolder {
+public:
+  EngineHolder() {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE reading = nullptr;
+    HANDLE writing = nullptr;
+    if (!CreatePipe(&reading, &writing, &inherited, 0)) return;
+    output_.reset(reading);
+    const Handle childEnd(writing);
+    SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writing;
+    startup.hStdError = writing;
+    std::wstring command = QTV_PRIVATE_COPY_HOLDER;
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &started)) {
+      process_.reset(started.hProcess);
+      CloseHandle(started.hThread);
+    }
+  }
+  ~EngineHolder() { Kill(); }
+
+  // The first line the program wrote, or what it wrote before it ended.
+  std::string FirstLine() {
+    std::string line;
+    char c = 0;
+    DWORD count = 0;
+    while (ReadFile(output_.get(), &c, 1, &count, nullptr) && count == 1 && c != '\n') line += c;
+    if (line.ends_with('\r')) line.pop_back();
+    return line;
+  }
+  void Kill() {
+    if (!process_) return;
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), INFINITE);
+    process_.reset();
+  }
+
+private:
+  static constexpr auto kClose = [](HANDLE handle) noexcept { CloseHandle(handle); };
+  using Handle = platform::UniqueHandle<HANDLE, nullptr, kClose>;
+  Handle output_;
+  Handle process_;
+};
+
+// Copies left by programs that ended without releasing them are removed by the next load that writes,
+// while a copy still loaded by a living program stays.
+TEST_F(DeploymentTest, PrivateCopiesLeftByEndedProgramsAreRemovedByTheNextLoad) {
+  fs::create_directories(EngineFolder());
+  WriteBytes(EnginePath(), ReadBytes(QTV_IMPOSTOR_LIBRARY));
+  const auto files = [this] {
+    return std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator());
+  };
+  {
+    const platform::testing::ExclusiveHold hold(EnginePath());
+    ASSERT_TRUE(hold.held());
+    EngineHolder living;
+    ASSERT_EQ(living.FirstLine(), "loaded");
+    EngineHolder killed;
+    ASSERT_EQ(killed.FirstLine(), "loaded");
+    killed.Kill();
+    ASSERT_EQ(files(), 3); // the held file and two copies
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+    // The held file, the living program's copy and this load's own.
+    EXPECT_EQ(files(), 3);
+    UnloadEngine();
+    EXPECT_EQ(files(), 2);
+  }
+  // The hold has ended, and so has the last program: the load that heals the engine file removes the rest.
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  EXPECT_EQ(files(), 1);
+  EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
 }
 #endif
 
@@ -295,22 +375,31 @@ TEST_F(DeploymentTest, UnloadingForgetsTheLoadSoLaterRequestsLoadAgain) {
 
 TEST_F(DeploymentTest, ThreadsDeployingAtOnceAllGetTheEngineAndLeaveOneFile) {
   fs::create_directories(EngineFolder());
+  const std::string impostor = ReadBytes(QTV_IMPOSTOR_LIBRARY);
   // Each round starts from a file that must be replaced, or from none; every thread replaces or uses it
-  // while the others do the same, and a reader never meets anything but a whole engine.
-  for (int round = 0; round < 6; ++round) {
-    if (round % 2 == 0) WriteBytes(EnginePath(), ReadBytes(QTV_IMPOSTOR_LIBRARY));
+  // while the others do the same, and a reader never meets anything but a whole engine. In the last
+  // rounds another program holds the file, and every thread writes and loads a copy of its own while
+  // the others clear away what earlier copies left.
+  for (int round = 0; round < 8; ++round) {
+    if (round % 2 == 0) WriteBytes(EnginePath(), impostor);
+    std::optional<platform::testing::ExclusiveHold> hold;
+    if (round >= 6 && !hold.emplace(EnginePath()).held()) break; // this system has no exclusive holds
     std::vector<std::u16string> results(4);
     std::vector<std::thread> threads;
     for (std::u16string& result : results) {
       threads.emplace_back([&result] {
+        platform::testing::MessageCapture messages;
         result = Md5Request(u"abc");
         UnloadEngine();
       });
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(results, std::vector<std::u16string>(4, kMd5OfAbc)) << "round " << round;
-    EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
-    EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1)
+        << "round " << round;
+    const bool held = hold.has_value();
+    hold.reset();
+    EXPECT_EQ(ReadBytes(EnginePath()), held ? impostor : ReadBytes(BuiltEngine())) << "round " << round;
     if (round % 2 == 1) fs::remove(EnginePath());
   }
 }
