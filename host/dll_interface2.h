@@ -31,7 +31,7 @@ void UnloadEngine() noexcept;
 
 // The user's temporary folder with exactly one trailing separator, in the system's own form (never
 // converted), or nothing when the system cannot say or names a folder too long for the 255 characters
-// the query allows.
+// the query allows (on Windows in its short form too).
 std::optional<platform::NativePath> GetTempFolder();
 
 // Creates `folder` itself, never a folder above it; true when the folder exists afterwards.

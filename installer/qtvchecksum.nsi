@@ -115,21 +115,32 @@ Section "Install"
 SectionEnd
 
 Section "Uninstall"
-  ; Each library's own unregistration leaves the other bitness's registration as it is.
+  ; Each library's own unregistration leaves the other bitness's registration as it is. A file a running
+  ; program holds (a control library still loaded) cannot be deleted now: it and the folders that hold it
+  ; are removed at the next restart, and the uninstaller says so.
   ${If} ${RunningX64}
     !insertmacro RunRegsvr32 64 "/u /s" "$INSTDIR\${CONTROL}"
-    Delete "$INSTDIR\${CONTROL}"
-    Delete "$INSTDIR\${ENGINE64_FILE}"
+    Delete /REBOOTOK "$INSTDIR\${CONTROL}"
+    Delete /REBOOTOK "$INSTDIR\${ENGINE64_FILE}"
   ${EndIf}
   !insertmacro RunRegsvr32 32 "/u /s" "$Folder32\${CONTROL}"
-  Delete "$Folder32\${CONTROL}"
-  Delete "$Folder32\${ENGINE32_FILE}"
-  RMDir "$Folder32"
+  Delete /REBOOTOK "$Folder32\${CONTROL}"
+  Delete /REBOOTOK "$Folder32\${ENGINE32_FILE}"
+  ${If} $Folder32 != $INSTDIR
+    RMDir /REBOOTOK "$Folder32"
+  ${EndIf}
 
-  Delete "$INSTDIR\README.md"
-  Delete "$INSTDIR\examples\checksum.vbs"
-  RMDir "$INSTDIR\examples"
-  Delete "$INSTDIR\${UNINSTALLER}"
-  RMDir "$INSTDIR"
+  Delete /REBOOTOK "$INSTDIR\README.md"
+  Delete /REBOOTOK "$INSTDIR\examples\checksum.vbs"
+  RMDir /REBOOTOK "$INSTDIR\examples"
+  Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
+  RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ${If} ${RebootFlag}
+    ; ERROR_SUCCESS_REBOOT_REQUIRED: done, once Windows restarts. Silently only the status says it.
+    SetErrorLevel 3010
+    MessageBox MB_YESNO|MB_ICONQUESTION "${PRODUCT} is still in use by a running program. Its remaining files will be removed when Windows restarts.$\r$\n$\r$\nRestart now?" /SD IDNO IDNO +2
+    Reboot
+  ${EndIf}
 SectionEnd

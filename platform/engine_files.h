@@ -28,8 +28,8 @@ std::u16string FromNativePath(const NativePath& path);
 
 // As Windows' GetTempPathW: writes the user's temporary folder and a NUL into `buffer` when it fits in
 // `length` characters and returns the characters written without the NUL; returns the size needed when
-// it does not fit, and 0 on failure. Linux answers $TMPDIR's bytes as they are when they are an absolute
-// path, else /tmp.
+// it does not fit, and 0 on failure. Windows gives a folder too long for `length` in its short form when
+// that fits. Linux answers $TMPDIR's bytes as they are when they are an absolute path, else /tmp.
 std::uint32_t GetTempPathNative(std::uint32_t length, PathChar* buffer) noexcept;
 
 // Creates one folder, private to the user where the system has owners. Fails harmlessly when it exists.
@@ -58,7 +58,9 @@ struct Deployment {
 // over it. Where it cannot be replaced (another process holds it), a private copy under a unique name in
 // the same folder is loaded. What is loaded is exactly what was compared or written: on Linux the folder
 // and the file are held open from the check to the load, a folder that is not the user's own gives way
-// to a fresh private one, and the user's own folder left open to others is closed to them again.
+// to a fresh private one, and the user's own folder left open to others is closed to them again. On
+// Windows a deployment that writes first removes what earlier ones left under unique names and nobody
+// holds (the copies of programs that ended without releasing them).
 // Where the folder is usable but cannot load the engine, the engine comes from elsewhere: on Linux, when
 // the folder runs no programs (noexec), the carried image from memory; on Windows the engine file beside
 // the control library, only when it is byte for byte `image` and held so until it is loaded.

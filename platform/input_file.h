@@ -19,8 +19,9 @@ std::optional<std::int64_t> RegularFileSize(std::u16string_view name) noexcept;
 UniqueFile OpenRegularFile(std::u16string_view name) noexcept;
 
 // The name under which the engine, which takes ANSI names, reaches the very file `name` names: `name`
-// itself when it has an exact ANSI form; on Windows else the file's short name when it has one and
-// that has an exact ANSI form; else nothing. Never a name that converts to another file's.
+// itself when it has an exact ANSI form (on Windows one shorter than MAX_PATH); on Windows else the
+// file's short name when it has one that fits and has an exact ANSI form; else nothing. Never a name
+// that converts to another file's.
 std::optional<std::u16string> NameInAnsiForm(std::u16string_view name);
 
 } // namespace qtv::platform

@@ -32,7 +32,7 @@ private:
 // system has no such lock (the file is then not held).
 class ExclusiveHold {
 public:
-  explicit ExclusiveHold(const std::string& path);
+  explicit ExclusiveHold(const std::filesystem::path& path);
   ~ExclusiveHold();
   ExclusiveHold(const ExclusiveHold&) = delete;
   ExclusiveHold& operator=(const ExclusiveHold&) = delete;

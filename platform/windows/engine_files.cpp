@@ -9,6 +9,7 @@
 #include <random>
 
 #include "platform/unique_handle.h"
+#include "platform/windows/path_forms.h"
 
 namespace qtv::platform {
 namespace {
@@ -19,9 +20,9 @@ using FileHandle = UniqueHandle<HANDLE, kInvalidFileHandle, kCloseFileHandle>;
 
 // Opens a file for reading while letting others only read it: as long as it is held, nobody can write,
 // rename or delete it, and the loader (which asks for read access) still can open it.
-FileHandle OpenHeld(const NativePath& path) noexcept {
-  return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+FileHandle OpenHeld(const NativePath& path) {
+  return FileHandle(CreateFileW(windows::ExtendedWhenLong(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // True when the open file holds exactly `image`.
@@ -50,11 +51,46 @@ NativePath UniqueName(const NativePath& folder, const NativePath& fileName) {
   return folder + fileName.substr(0, dot) + L"." + digits.data() + fileName.substr(dot);
 }
 
-// Writes `image` to a new file; false on any failure, with no file left behind.
-bool WriteNew(const NativePath& path, std::span<const std::byte> image) noexcept {
-  FileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+// True when `name` is one UniqueName gives for `fileName`: its sixteen hexadecimal digits in the middle.
+bool IsUniqueName(std::wstring_view name, const NativePath& fileName) {
+  const std::size_t dot = fileName.rfind(L'.');
+  const std::wstring_view stem = std::wstring_view(fileName).substr(0, dot + 1);
+  const std::wstring_view ending = std::wstring_view(fileName).substr(dot);
+  if (name.size() != stem.size() + 16 + ending.size() || !name.starts_with(stem) || !name.ends_with(ending))
+    return false;
+  const std::wstring_view digits = name.substr(stem.size(), 16);
+  return digits.find_first_not_of(L"0123456789abcdef") == std::wstring_view::npos;
+}
+
+// Removes the files under unique names that earlier deployments left: the copies of programs that ended
+// without releasing them (killed, or quitting with a control alive) and the writes of programs killed
+// in between. A file is taken only when nothing has it open or loaded, which the system checks as it
+// grants an open that shares nothing: a copy still loaded, and a file being written, stay.
+void RemoveLeftCopies(const NativePath& folder, const NativePath& fileName) noexcept {
+  try {
+    const std::size_t dot = fileName.rfind(L'.');
+    const NativePath pattern = folder + fileName.substr(0, dot) + L".*" + fileName.substr(dot);
+    WIN32_FIND_DATAW found{};
+    constexpr auto kFindClose = [](HANDLE handle) noexcept { FindClose(handle); };
+    const UniqueHandle<HANDLE, kInvalidFileHandle, kFindClose> listing(
+        FindFirstFileW(windows::ExtendedWhenLong(pattern).c_str(), &found));
+    if (!listing) return;
+    do {
+      if (!IsUniqueName(found.cFileName, fileName)) continue;
+      const FileHandle left(CreateFileW(windows::ExtendedWhenLong(folder + found.cFileName).c_str(), DELETE,
+                                        0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    } while (FindNextFileW(listing.get(), &found));
+  } catch (...) {
+  }
+}
+
+// Writes `image` to a new file and returns a handle that keeps RemoveLeftCopies off it until it is
+// renamed or loaded; an invalid handle on any failure, with no file left behind.
+FileHandle WriteNew(const NativePath& path, std::span<const std::byte> image) {
+  const NativePath systemPath = windows::ExtendedWhenLong(path);
+  FileHandle file(CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
   std::size_t written = 0;
   while (written < image.size()) {
     DWORD count = 0;
@@ -62,23 +98,39 @@ bool WriteNew(const NativePath& path, std::span<const std::byte> image) noexcept
     if (!WriteFile(file.get(), image.data() + written, chunk, &count, nullptr) || count == 0) break;
     written += count;
   }
+  // The guard reads and shares everything: renaming, comparing and loading go on as without it, and only
+  // an open that shares nothing, as RemoveLeftCopies makes, is refused.
+  FileHandle guard(CreateFileW(systemPath.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
   const bool complete =
-      written == image.size() && FlushFileBuffers(file.get()) && CloseHandle(file.release());
+      written == image.size() && guard && FlushFileBuffers(file.get()) && CloseHandle(file.release());
   if (!complete) {
+    guard.reset();
     file.reset();
-    DeleteFileW(path.c_str());
+    DeleteFileW(systemPath.c_str());
   }
-  return complete;
+  return guard;
+}
+
+// Loads the library at `path`, through its short form where the path is too long for the loader.
+HMODULE LoadByName(const NativePath& path) noexcept {
+  try {
+    std::optional<NativePath> shortForm;
+    if (!windows::FitsPlainFunctions(path)) shortForm = windows::ShortForm(path);
+    return LoadLibraryW(shortForm.value_or(path).c_str());
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 // Loads `path` when it holds exactly `image`, holding it from the comparison until it is loaded.
 // Returns 0 when it differs or cannot be loaded; `differs` says which.
-LibraryHandle LoadWhenExact(const NativePath& path, std::span<const std::byte> image,
-                            bool& differs) noexcept {
+LibraryHandle LoadWhenExact(const NativePath& path, std::span<const std::byte> image, bool& differs) {
   const FileHandle held = OpenHeld(path);
   differs = !held || !HoldsExactly(held.get(), image);
   if (differs) return 0;
-  return reinterpret_cast<LibraryHandle>(LoadLibraryW(path.c_str()));
+  return reinterpret_cast<LibraryHandle>(LoadByName(path));
 }
 
 // The engine from the temporary folder: the file there when it holds exactly the image, else the image
@@ -93,14 +145,17 @@ Deployment LoadFromFolder(const NativePath& folder, const NativePath& fileName,
   for (int round = 0; round < 2; ++round) {
     deployment.library = LoadWhenExact(path, image, differs);
     if (!differs) return deployment;
+    RemoveLeftCopies(folder, fileName);
     const NativePath unique = UniqueName(folder, fileName);
-    if (!WriteNew(unique, image)) return deployment;
-    if (MoveFileExW(unique.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    const FileHandle written = WriteNew(unique, image);
+    if (!written) return deployment;
+    if (MoveFileExW(windows::ExtendedWhenLong(unique).c_str(), windows::ExtendedWhenLong(path).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       continue;
     // Another process holds the engine file: this process loads its own copy instead.
     deployment.library = LoadWhenExact(unique, image, differs);
     deployment.privateCopy = deployment.library != 0;
-    if (!deployment.privateCopy) DeleteFileW(unique.c_str());
+    if (!deployment.privateCopy) DeleteFileW(windows::ExtendedWhenLong(unique).c_str());
     return deployment;
   }
   return deployment;
@@ -138,15 +193,53 @@ LibraryHandle LoadBesideOwnLibrary(const NativePath& fileName, std::span<const s
 NativePath ToNativePath(std::u16string_view text) { return NativePath(text.begin(), text.end()); }
 std::u16string FromNativePath(const NativePath& path) { return std::u16string(path.begin(), path.end()); }
 
+// The folder is found as GetTempPathW is documented to find it (the first of TMP, TEMP and USERPROFILE
+// that is set, else the Windows folder, made full), but not through it: Wine's GetTempPathW makes the
+// name full in place, which garbles a device name (NUL became \\.\\\.\), and refuses folders
+// longer than MAX_PATH. A folder too long for `length` is given in its short form when that fits.
 std::uint32_t GetTempPathNative(std::uint32_t length, PathChar* buffer) noexcept {
-  return GetTempPathW(length, buffer);
+  try {
+    NativePath named;
+    for (const wchar_t* variable : {L"TMP", L"TEMP", L"USERPROFILE"}) {
+      named.resize(GetEnvironmentVariableW(variable, nullptr, 0));
+      if (named.empty()) continue;
+      named.resize(GetEnvironmentVariableW(variable, named.data(), static_cast<DWORD>(named.size())));
+      if (!named.empty()) break;
+    }
+    if (named.empty()) {
+      named.resize(GetWindowsDirectoryW(nullptr, 0));
+      named.resize(GetWindowsDirectoryW(named.data(), static_cast<UINT>(named.size())));
+    }
+    NativePath folder = named.empty() ? NativePath() : windows::FullForm(named);
+    if (folder.empty()) return 0;
+    if (folder.back() != kNativeSeparator) folder += kNativeSeparator;
+    if (folder.size() >= length) {
+      const std::optional<NativePath> shortForm = windows::ShortForm(folder);
+      if (shortForm && shortForm->size() < length) folder = *shortForm;
+    }
+    if (folder.size() >= length) return static_cast<std::uint32_t>(folder.size() + 1);
+    std::copy(folder.begin(), folder.end(), buffer);
+    buffer[folder.size()] = L'\0';
+    return static_cast<std::uint32_t>(folder.size());
+  } catch (...) {
+    return 0;
+  }
 }
 
-void CreateOneFolder(const NativePath& path) noexcept { CreateDirectoryW(path.c_str(), nullptr); }
+void CreateOneFolder(const NativePath& path) noexcept {
+  try {
+    CreateDirectoryW(windows::ExtendedWhenLong(path).c_str(), nullptr);
+  } catch (...) {
+  }
+}
 
 bool IsFolder(const NativePath& path) noexcept {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  try {
+    const DWORD attributes = GetFileAttributesW(windows::ExtendedWhenLong(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  } catch (...) {
+    return false;
+  }
 }
 
 // The temporary folder is the user's own profile folder on Windows.

@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "platform/windows/disk_files.h"
+#include "platform/windows/path_forms.h"
 
 namespace qtv::platform {
 namespace {
@@ -21,7 +22,7 @@ std::optional<std::int64_t> RegularFileSize(std::u16string_view name) noexcept {
     const std::optional<std::wstring> wide = SystemName(name);
     if (!wide || windows::IsDeviceName(wide->c_str())) return std::nullopt;
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &data) ||
+    if (!GetFileAttributesExW(windows::ExtendedWhenLong(*wide).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
       return std::nullopt;
     }
@@ -36,7 +37,7 @@ UniqueFile OpenRegularFile(std::u16string_view name) noexcept {
   try {
     const std::optional<std::wstring> wide = SystemName(name);
     if (!wide || windows::IsDeviceName(wide->c_str())) return {};
-    return windows::KeepDiskFile(UniqueFile(_wfopen(wide->c_str(), L"rb")));
+    return windows::KeepDiskFile(UniqueFile(_wfopen(windows::ExtendedWhenLong(*wide).c_str(), L"rb")));
   } catch (...) {
     return {};
   }
@@ -45,16 +46,13 @@ UniqueFile OpenRegularFile(std::u16string_view name) noexcept {
 std::optional<std::u16string> NameInAnsiForm(std::u16string_view name) {
   const std::optional<std::wstring> wide = SystemName(name);
   if (!wide) return std::nullopt;
-  if (ToAnsiExactly(name)) return std::u16string(name);
+  if (windows::FitsPlainFunctions(*wide) && ToAnsiExactly(name)) return std::u16string(name);
   // The short name of every part of the path that has one: plain ASCII where the file system makes
-  // short names. It names the same file, so it is used only when it converts exactly as well.
-  DWORD size = GetShortPathNameW(wide->c_str(), nullptr, 0);
-  if (size == 0) return std::nullopt;
-  std::wstring shortName(size, L'\0');
-  size = GetShortPathNameW(wide->c_str(), shortName.data(), size);
-  if (size == 0 || size >= shortName.size()) return std::nullopt;
-  shortName.resize(size);
-  std::u16string result(shortName.begin(), shortName.end());
+  // short names, and short enough for the ANSI functions. It names the same file, so it is used only
+  // when it converts exactly as well.
+  const std::optional<std::wstring> shortName = windows::ShortForm(*wide);
+  if (!shortName) return std::nullopt;
+  std::u16string result(shortName->begin(), shortName->end());
   if (!ToAnsiExactly(result)) return std::nullopt;
   return result;
 }

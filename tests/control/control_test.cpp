@@ -226,6 +226,29 @@ TEST_F(ControlTest, ANameOutsideTheCodePageReachesItsOwnFileOrRaisesFive) {
             control_.MD5String(u"a?z", 3));
 }
 
+// The engine's ANSI names stop at MAX_PATH characters: a longer name reaches the file through its short
+// name, and one without a short name that fits raises 5 without reaching the engine at all.
+TEST_F(ControlTest, ALongNameReachesItsOwnFileOrRaisesFive) {
+  const fs::path abc = DeepFolder(327) / "abc.txt";
+  std::ofstream(abc, std::ios::binary) << "abc";
+  std::vector<std::u16string> names{Text(abc)};
+  std::vector<Event> expected;
+#ifdef _WIN32
+  names.push_back(u"\\\\?\\" + Text(abc));
+  const fs::path tooDeep = DeepFolder(1200, 12) / "abc.txt";
+  std::ofstream(tooDeep, std::ios::binary) << "abc";
+  EXPECT_EQ(Text(tooDeep).size(), 1208u);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(control_.MD5File(Text(tooDeep)), u"");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  expected.push_back(kInvalidFile);
+#endif
+  for (const std::u16string& name : names) {
+    EXPECT_EQ(name.size() >= 335 ? control_.MD5File(name) : u"too short", kMethods[1].abc);
+  }
+  EXPECT_EQ(events_, expected);
+}
+
 TEST_F(ControlTest, WhatAHandlerWritesChangesNothing) {
   std::vector<Event> seenBySecond;
   control_.ConnectErrorCode([](std::int32_t& number, std::u16string& description) {

@@ -1,11 +1,19 @@
 // Deploying and loading the engine, against a real temporary folder and real faults.
+#include <cctype>
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "platform/library.h"
+#include "platform/unique_handle.h"
 
 #include "host_test_support.h"
+#include "qtvchecksum/control_error.h"
 #if !defined(_WIN32)
 #include "tests/support/noexec_mount.h"
 #endif
@@ -136,6 +144,83 @@ TEST_F(DeploymentTest, ATemporaryFolderThatRunsNoProgramsGetsTheCarriedEngineFro
       closed.native() + "/", "broken.so", std::as_bytes(std::span(broken.data(), broken.size())));
   EXPECT_TRUE(damaged.folderUsable);
   EXPECT_EQ(damaged.library, 0u);
+
+#if defined(_WIN32)
+// Another program that loads the engine under this test's temporary folder and holds the load, never
+// releasing it, until it is killed: a host killed or ended with the control alive.
+class EngineHolder {
+public:
+  EngineHolder() {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE reading = nullptr;
+    HANDLE writing = nullptr;
+    if (!CreatePipe(&reading, &writing, &inherited, 0)) return;
+    output_.reset(reading);
+    const Handle childEnd(writing);
+    SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writing;
+    std::wstring command = QTV_PRIVATE_COPY_HOLDER;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started))
+      return;
+    process_.reset(started.hProcess);
+    CloseHandle(started.hThread);
+  }
+  ~EngineHolder() { Kill(); }
+
+  // What the program said first ("loaded"), or nothing when it ended without a word.
+  std::string FirstWord() {
+    std::string word;
+    char c = 0;
+    DWORD count = 0;
+    while (ReadFile(output_.get(), &c, 1, &count, nullptr) && count == 1 && std::isalpha(c)) word += c;
+    return word;
+  }
+  void Kill() {
+    if (!process_) return;
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), INFINITE);
+    process_.reset();
+  }
+
+private:
+  static constexpr auto kClose = [](HANDLE handle) noexcept { CloseHandle(handle); };
+  using Handle = platform::UniqueHandle<HANDLE, nullptr, kClose>;
+  Handle output_;
+  Handle process_;
+};
+
+// Copies left by programs that ended without releasing them are removed by the next load that writes,
+// while a copy still loaded by a living program stays.
+TEST_F(DeploymentTest, PrivateCopiesLeftByEndedProgramsAreRemovedByTheNextLoad) {
+  fs::create_directories(EngineFolder());
+  WriteBytes(EnginePath(), ReadBytes(QTV_IMPOSTOR_LIBRARY));
+  const auto files = [this] {
+    return std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator());
+  };
+  {
+    const platform::testing::ExclusiveHold hold(EnginePath());
+    ASSERT_TRUE(hold.held());
+    EngineHolder living;
+    ASSERT_EQ(living.FirstWord(), "loaded");
+    EngineHolder killed;
+    ASSERT_EQ(killed.FirstWord(), "loaded");
+    killed.Kill();
+    ASSERT_EQ(files(), 3); // the held file and two copies
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+    // The held file, the living program's copy and this load's own.
+    EXPECT_EQ(files(), 3);
+    UnloadEngine();
+    EXPECT_EQ(files(), 2);
+  }
+  // The hold has ended, and so has the last program: the load that heals the engine file removes the rest.
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  EXPECT_EQ(files(), 1);
+  EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
 }
 #endif
 
@@ -185,6 +270,19 @@ TEST_F(DeploymentTest, AFolderThatCannotBeCreatedEndsTheRequestWithError70) {
   UseTempFolder(root_ / "blocker" / "below");
   platform::testing::MessageCapture messages;
   for (int attempt = 0; attempt < 2; ++attempt) ExpectError70(root_ / "blocker" / "below");
+#if defined(_WIN32)
+  // A device as the temporary folder: the text names the folder tried, in its full form, once.
+  UseTempFolder("NUL");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      EnsureEngineLoaded();
+      ADD_FAILURE() << "no error";
+    } catch (const ControlError& error) {
+      EXPECT_EQ(error.number(), 70);
+      EXPECT_EQ(error.description(), u"Unable to create the destination folder \\\\.\\NUL\\QTVSoftware\\");
+    }
+  }
+#endif
   EXPECT_TRUE(messages.Messages().empty());
   EXPECT_EQ(CurrentEngineState().EngineHandle, 0u);
 }
@@ -224,7 +322,10 @@ TEST_F(DeploymentTest, TheTemporaryFolderEndsInExactlyOneSeparator) {
 #endif
 }
 
-TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {
+// The temporary folder query allows 255 characters, and the loader stops at MAX_PATH. A longer folder is
+// used in its short form where it has one that fits (Windows), and an engine beyond MAX_PATH is loaded
+// through its short name; a folder without a form that fits fails the load.
+TEST_F(DeploymentTest, ALongTemporaryFolderIsUsedThroughShortNamesOrFailsTheLoad) {
   std::string longName = root_.string();
   while (longName.size() < 300)
     longName += static_cast<char>(platform::kPathSeparator) + std::string(40, 'x');
@@ -233,6 +334,23 @@ TEST_F(DeploymentTest, ATemporaryFolderTooLongForTheQueryBehavesAsAFailedLoad) {
   platform::testing::MessageCapture messages;
   EXPECT_EQ(Md5Request(u"abc"), std::u16string(32, u' '));
   EXPECT_EQ(messages.Messages(), (std::vector<std::string>{kLoadFailed, kLoadFailed}));
+#if defined(_WIN32)
+  for (const std::size_t length : {300u, 250u}) {
+    const Path folder = DeepFolder(length);
+    UseTempFolder(folder);
+    EXPECT_LT(GetTempFolder().value_or(platform::NativePath(255, L'x')).size(), 255u) << length;
+    EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc) << length;
+    std::wstring loaded(32768, L'\0');
+    loaded.resize(GetModuleFileNameW(reinterpret_cast<HMODULE>(CurrentEngineState().EngineHandle),
+                                     loaded.data(), static_cast<DWORD>(loaded.size())));
+    EXPECT_LT(loaded.size(), std::size_t{MAX_PATH}) << length;
+    EXPECT_EQ(ReadBytes(folder / EngineFolder().filename() / EnginePath().filename()),
+              ReadBytes(BuiltEngine()))
+        << length;
+    UnloadEngine();
+  }
+  EXPECT_EQ(messages.Messages().size(), 2u);
+#endif
 }
 
 TEST_F(DeploymentTest, EachThreadLoadsForItself) {
@@ -265,22 +383,31 @@ TEST_F(DeploymentTest, UnloadingForgetsTheLoadSoLaterRequestsLoadAgain) {
 
 TEST_F(DeploymentTest, ThreadsDeployingAtOnceAllGetTheEngineAndLeaveOneFile) {
   fs::create_directories(EngineFolder());
+  const std::string impostor = ReadBytes(QTV_IMPOSTOR_LIBRARY);
   // Each round starts from a file that must be replaced, or from none; every thread replaces or uses it
-  // while the others do the same, and a reader never meets anything but a whole engine.
-  for (int round = 0; round < 6; ++round) {
-    if (round % 2 == 0) WriteBytes(EnginePath(), ReadBytes(QTV_IMPOSTOR_LIBRARY));
+  // while the others do the same, and a reader never meets anything but a whole engine. In the last
+  // rounds another program holds the file, and every thread writes and loads a copy of its own while
+  // the others clear away what earlier copies left.
+  for (int round = 0; round < 8; ++round) {
+    if (round % 2 == 0) WriteBytes(EnginePath(), impostor);
+    std::optional<platform::testing::ExclusiveHold> hold;
+    if (round >= 6 && !hold.emplace(EnginePath()).held()) break; // this system has no exclusive holds
     std::vector<std::u16string> results(4);
     std::vector<std::thread> threads;
     for (std::u16string& result : results) {
       threads.emplace_back([&result] {
+        platform::testing::MessageCapture messages;
         result = Md5Request(u"abc");
         UnloadEngine();
       });
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(results, std::vector<std::u16string>(4, kMd5OfAbc)) << "round " << round;
-    EXPECT_EQ(ReadBytes(EnginePath()), ReadBytes(BuiltEngine()));
-    EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(EngineFolder()), fs::directory_iterator()), 1)
+        << "round " << round;
+    const bool held = hold.has_value();
+    hold.reset();
+    EXPECT_EQ(ReadBytes(EnginePath()), held ? impostor : ReadBytes(BuiltEngine())) << "round " << round;
     if (round % 2 == 1) fs::remove(EnginePath());
   }
 }

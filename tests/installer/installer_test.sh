@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows installer as a user meets it, in a fresh 64-bit Wine prefix of its own: one step per call,
-# run in this order by ctest (each step needs the one before).
+# run in this order by ctest (each step needs the one before). "uninstall" uninstalls while programs use
+# the control and restarts Wine after them; "nothing-left" checks what the restart left.
 #   installer_test.sh install|scripts|type-library|side-by-side|registration|uninstall|nothing-left
 # Environment: QTV_INSTALLER_PREFIX (the prefix, made afresh by "install"), QTV_SETUP (the installer),
 # QTV_WINE_RUN (cmake/wine-run.sh), QTV_SCRIPTS (this folder), QTV_TLB_TEST32 and QTV_TLB_TEST64 (the
@@ -148,10 +149,42 @@ registration)
   expect_checksums wine x86
   ;;
 uninstall)
-  run "$wine64" cmd /c 'C:\Program Files\QTV Checksum\uninstall.exe' /S
+  # A running 64-bit and a running 32-bit script hold the control libraries loaded while the silent
+  # uninstaller runs: it cannot delete them, schedules them and their folders for the next restart, and
+  # ends with 3010 (a restart completes the work). It runs from a copy outside its folder and in place
+  # (_?=, last and unquoted, so each word is its own argument), as it runs itself, so that its status is
+  # the caller's. Then the scripts end and Wine restarts, which carries out what was scheduled.
+  temp='C:\qtv-uninstall'
+  rm -rf "$drive_c/qtv-uninstall"
+  mkdir -p "$drive_c/qtv-uninstall"
+  holders=()
+  for launcher in "$wine64" wine; do
+    "$launcher" cmd /c "set TEMP=$temp&& set TMP=$temp&& cscript //nologo $(windows_path "$QTV_SCRIPTS/hold_engine.vbs") $temp\\go" \
+      >"$drive_c/qtv-uninstall/$(basename "$launcher").log" 2>&1 </dev/null &
+    holders+=($!)
+  done
+  for log in wine64 wine; do
+    for _ in $(seq 600); do
+      grep -q LOADED "$drive_c/qtv-uninstall/$log.log" && break
+      sleep 0.1
+    done
+    grep -q LOADED "$drive_c/qtv-uninstall/$log.log" || fail "the $log script did not load the control"
+  done
+  cp "$folder64/uninstall.exe" "$drive_c/qtv-uninstall/uninstall.exe"
+  run wine 'C:\qtv-uninstall\uninstall.exe' /S '_?=C:\Program' 'Files\QTV' 'Checksum'
   cat "$out"
-  [ "$status" -eq 0 ] || fail "the silent uninstaller ended with $status"
+  [ "$status" -eq 3010 ] || fail "the silent uninstaller ended with $status, not 3010 (restart needed)"
+  run "$wine64" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations
+  for library in 'Program Files\QTV Checksum\qtvchecksums100.ocx' \
+                 'Program Files (x86)\QTV Checksum\qtvchecksums100.ocx'; do
+    [ -f "$drive_c/${library//\\//}" ] || fail "a library in use was deleted: C:\\$library"
+    grep -qF "C:\\$library" "$out" || fail "not scheduled for the restart: C:\\$library"
+  done
+  touch "$drive_c/qtv-uninstall/go"
+  wait "${holders[@]}"
+  run "$wine64" wineboot -r
   wait_for_wine
+  rm -rf "$drive_c/qtv-uninstall"
   ;;
 nothing-left)
   clsid='{9A683826-46E8-4242-9451-59DAAEF3F2B7}'

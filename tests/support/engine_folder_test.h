@@ -35,6 +35,21 @@ protected:
   static void UseTempFolder(const Path& folder) { platform::testing::SetTempFolderVariable(folder); }
   static std::u16string Text(const Path& path) { return platform::FromAnsi(path.string()); }
 
+  // A real folder below this test's folder whose path is exactly `length` characters long, made of
+  // levels of at most `level` characters: deep enough for the limits of the system's older functions.
+  Path DeepFolder(std::size_t length, std::size_t level = 40) const {
+    Path::string_type path = root_.native();
+    while (path.size() < length) {
+      const std::size_t left = length - path.size() - 1;
+      // Never leave a last level of nothing.
+      const std::size_t next = left > level && left - level < 2 ? level - 2 : std::min(left, level);
+      path += Path::preferred_separator;
+      path.append(next, Path::value_type{'x'});
+    }
+    std::filesystem::create_directories(path);
+    return path;
+  }
+
   // Where the host puts the engine under this test's temporary folder.
   Path EngineFolder() const { return root_ / platform::EngineFolderName(); }
   Path EnginePath() const { return EngineFolder() / std::u16string(host::kEngineFileName); }

@@ -58,7 +58,7 @@ std::vector<std::string> MessageCapture::Messages() {
 }
 
 struct ExclusiveHold::State {};
-ExclusiveHold::ExclusiveHold(const std::string&) {}
+ExclusiveHold::ExclusiveHold(const std::filesystem::path&) {}
 ExclusiveHold::~ExclusiveHold() = default;
 bool ExclusiveHold::held() const noexcept { return false; }
 

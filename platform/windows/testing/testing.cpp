@@ -79,8 +79,8 @@ struct ExclusiveHold::State {
   UniqueHandle<HANDLE, kInvalidFileHandle, kCloseFileHandle> file;
 };
 
-ExclusiveHold::ExclusiveHold(const std::string& path) : state_(std::make_unique<State>()) {
-  state_->file.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+ExclusiveHold::ExclusiveHold(const std::filesystem::path& path) : state_(std::make_unique<State>()) {
+  state_->file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 ExclusiveHold::~ExclusiveHold() = default;
