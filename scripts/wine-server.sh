@@ -12,6 +12,10 @@ start_wine() {
   local run=cmake/$2
   local log=$PWD/build/$1/wine-start.log
   local attempt status
+  # A server left running for this prefix (an earlier run that was interrupted) is ended: waiting for a
+  # persistent one to end by itself would wait for ever.
+  WINEPREFIX=$QTV_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX=$QTV_WINEPREFIX wineserver -w >/dev/null 2>&1 || true
   # The first start creates the prefix; its server lingers a few seconds and must end first.
   if ! $run cmd /c exit >"$log" 2>&1 </dev/null; then
     echo "Wine could not start in $QTV_WINEPREFIX:" >&2

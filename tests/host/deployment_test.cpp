@@ -144,6 +144,8 @@ TEST_F(DeploymentTest, ATemporaryFolderThatRunsNoProgramsGetsTheCarriedEngineFro
       closed.native() + "/", "broken.so", std::as_bytes(std::span(broken.data(), broken.size())));
   EXPECT_TRUE(damaged.folderUsable);
   EXPECT_EQ(damaged.library, 0u);
+}
+#endif
 
 #if defined(_WIN32)
 // Another program that loads the engine under this test's temporary folder and holds the load, never
