@@ -11,6 +11,11 @@ text_default="The quick brown fox jumps over the lazy dog"
 
 if [ "${1:-}" = "--windows" ]; then
   shift
+  # The installer is a 32-bit program and installs the 32-bit control beside the 64-bit one.
+  if ! cmake/runs-32bit-programs.sh; then
+    echo "run-example: the Windows example needs a machine that runs 32-bit programs ($(cmake/runs-32bit-programs.sh --why))" >&2
+    exit 1
+  fi
   cmake --preset win64 >/dev/null
   cmake --build --preset win64 --target qtv_installer >/dev/null
   export QTV_WINEPREFIX=$PWD/build/win64/example-prefix
