@@ -9,6 +9,7 @@
 #include <random>
 
 #include "platform/unique_handle.h"
+#include "platform/windows/own_module.h"
 #include "platform/windows/path_forms.h"
 
 namespace qtv::platform {
@@ -161,27 +162,10 @@ Deployment LoadFromFolder(const NativePath& folder, const NativePath& fileName,
   return deployment;
 }
 
-// The full name of the file this code was loaded from: the control library, not the program using it.
-NativePath OwnLibraryFile() {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&OwnLibraryFile), &module)) {
-    return {};
-  }
-  // The longest name the system has is 32767 characters; a name that fills the buffer may be cut short.
-  for (NativePath name(MAX_PATH, L'\0'); name.size() <= 32768; name.resize(name.size() * 2)) {
-    const DWORD length = GetModuleFileNameW(module, name.data(), static_cast<DWORD>(name.size()));
-    if (length == 0) return {};
-    if (length < name.size()) return name.substr(0, length);
-  }
-  return {};
-}
-
 // The engine installed beside the control library, used only when it is byte for byte the carried one:
 // anything else found there (another version, a damaged file, a stranger's library) is left unloaded.
 LibraryHandle LoadBesideOwnLibrary(const NativePath& fileName, std::span<const std::byte> image) {
-  const NativePath own = OwnLibraryFile();
+  const NativePath own = windows::ModuleFileName(windows::OwnModule());
   const std::size_t separator = own.rfind(kNativeSeparator);
   if (separator == NativePath::npos) return 0;
   bool differs = false;
@@ -263,13 +247,16 @@ void ReleaseDeployed(LibraryHandle library, bool privateCopy) noexcept {
   if (library == 0) return;
   // The copy's name is the module's own: the host keeps no text per thread, since a thread's texts would
   // be destroyed as the control library unloads, which the MinGW runtime does not survive.
-  std::array<wchar_t, 1024> copy{};
   const auto module = reinterpret_cast<HMODULE>(library);
-  const DWORD length =
-      privateCopy ? GetModuleFileNameW(module, copy.data(), static_cast<DWORD>(copy.size())) : 0;
+  std::wstring copy;
+  try {
+    if (privateCopy) copy = windows::ExtendedWhenLong(windows::ModuleFileName(module));
+  } catch (...) {
+    // Without its name the copy stays; the next deployment that writes removes it.
+  }
   FreeLibrary(module);
   // Fails harmlessly while another load of the copy lives on.
-  if (length != 0 && length < copy.size()) DeleteFileW(copy.data());
+  if (!copy.empty()) DeleteFileW(copy.c_str());
 }
 
 } // namespace qtv::platform

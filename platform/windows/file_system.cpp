@@ -2,22 +2,13 @@
 
 #include <windows.h>
 
+#include "platform/windows/own_module.h"
+
 namespace qtv::platform {
-namespace {
-
-// The module that holds this code: the control library, not the process that loaded it.
-HMODULE OwnModule() noexcept {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&OwnModule), &module);
-  return module;
-}
-
-} // namespace
 
 std::optional<std::span<const std::byte>> ReadOwnResource(int type, int id) noexcept {
   constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-  const HMODULE module = OwnModule();
+  const HMODULE module = windows::OwnModule();
   HRSRC resource = FindResourceExA(module, MAKEINTRESOURCEA(type), MAKEINTRESOURCEA(id), kUsEnglish);
   if (resource == nullptr) return std::nullopt;
   HGLOBAL loaded = LoadResource(module, resource);
