@@ -14,6 +14,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/posix/descriptors.h"
 #include "platform/posix/engine_in_memory.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
@@ -21,8 +22,8 @@
 namespace qtv::platform {
 namespace {
 
-inline constexpr auto kCloseDescriptor = [](int descriptor) noexcept { close(descriptor); };
-using Descriptor = UniqueHandle<int, -1, kCloseDescriptor>;
+using posix::Descriptor;
+using posix::WriteWhole;
 
 // The user's own, and nobody else may change it.
 bool OwnedAndClosed(const struct stat& status) noexcept {
@@ -79,14 +80,7 @@ std::string UniqueName(const std::string& fileName) {
 Descriptor WriteNew(int folder, const std::string& name, std::span<const std::byte> image) noexcept {
   Descriptor file(openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!file) return file;
-  std::size_t written = 0;
-  while (written < image.size()) {
-    const ssize_t count = write(file.get(), image.data() + written, image.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) break;
-    written += static_cast<std::size_t>(count);
-  }
-  if (written != image.size() || fsync(file.get()) != 0) {
+  if (!WriteWhole(file.get(), image) || fsync(file.get()) != 0) {
     unlinkat(folder, name.c_str(), 0);
     file.reset();
   }
@@ -98,14 +92,7 @@ Descriptor WriteNew(int folder, const std::string& name, std::span<const std::by
 // files or the write fails.
 Descriptor WriteUnnamed(int folder, std::span<const std::byte> image) noexcept {
   Descriptor file(openat(folder, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0600));
-  std::size_t written = 0;
-  while (file && written < image.size()) {
-    const ssize_t count = write(file.get(), image.data() + written, image.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) break;
-    written += static_cast<std::size_t>(count);
-  }
-  if (file && (written != image.size() || fsync(file.get()) != 0)) file.reset();
+  if (file && (!WriteWhole(file.get(), image) || fsync(file.get()) != 0)) file.reset();
   return file;
 }
 

@@ -8,13 +8,10 @@
 
 #include <cerrno>
 
-#include "platform/unique_handle.h"
+#include "platform/posix/descriptors.h"
 
 namespace qtv::platform::posix {
 namespace {
-
-inline constexpr auto kCloseDescriptor = [](int descriptor) noexcept { close(descriptor); };
-using Descriptor = UniqueHandle<int, -1, kCloseDescriptor>;
 
 // Asks for an executable memory file where the system makes them non-executable by default
 // (vm.memfd_noexec); kernels before 6.3 know no such flag and refuse it, and make them executable anyway.
@@ -42,13 +39,7 @@ LibraryHandle LoadFromMemory(const std::string& name, std::span<const std::byte>
   try {
     const Descriptor file = CreateMemoryFile(name);
     if (!file) return 0;
-    std::size_t written = 0;
-    while (written < image.size()) {
-      const ssize_t count = write(file.get(), image.data() + written, image.size() - written);
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) return 0;
-      written += static_cast<std::size_t>(count);
-    }
+    if (!WriteWhole(file.get(), image)) return 0;
     // Sealed whole, and the seals themselves sealed: from here on nobody, not even a holder of this
     // descriptor, can change, cut or extend what the loader maps.
     if (fcntl(file.get(), F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW) != 0 ||
