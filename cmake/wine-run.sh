@@ -4,6 +4,7 @@
 # With QTV_WINE_BITS=64 the prefix is a 64-bit one (32-bit programs run there too, from SysWOW64) and the
 # program starts under the 64-bit loader: the `wine` launcher would start it through a 32-bit process,
 # which redirects system32 to SysWOW64.
+# On a machine whose kernel runs no 32-bit programs, Wine runs under with-32bit-programs.sh.
 # Whatever ends the run early (no build tree, a machine that cannot run 32-bit programs, a prefix that
 # could not be made, a program that did not start or ended with a failure status) is said on standard
 # error, which the tests show: a test must never fail without a word.
@@ -18,11 +19,18 @@ fi
 here=$(dirname "$0")
 launcher=/usr/lib/wine/wine
 arch=win32
-if [ "${QTV_WINE_BITS:-32}" = 64 ]; then
-  launcher=/usr/lib/wine/wine64
-  arch=win64
-elif ! "$here/runs-32bit-programs.sh"; then
-  echo "$me: cannot run $*: this machine cannot run 32-bit programs ($("$here/runs-32bit-programs.sh" --why))" >&2
+[ "${QTV_WINE_BITS:-32}" = 64 ] && launcher=/usr/lib/wine/wine64 arch=win64
+# Both kinds of prefix run 32-bit programs (a 64-bit one starts some of its own through the 32-bit
+# loader), on a machine whose kernel runs none through the emulator; a 64-bit program still runs where
+# no way to run them can be had.
+if [ -z "${QTV_32BIT_PROGRAMS:-}" ]; then
+  if [ $arch = win64 ]; then
+    exec "$here/with-32bit-programs.sh" --if-possible "$0" "$@"
+  fi
+  exec "$here/with-32bit-programs.sh" "$0" "$@"
+fi
+if [ $arch = win32 ] && [ "$QTV_32BIT_PROGRAMS" = none ]; then
+  echo "$me: cannot run $*: this machine runs no 32-bit programs ($("$here/with-32bit-programs.sh" --route))" >&2
   exit 2
 fi
 # Wine's own channels stay quiet but for the report of an unhandled exception: a program that crashes

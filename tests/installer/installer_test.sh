@@ -2,11 +2,15 @@
 # The Windows installer as a user meets it, in a fresh 64-bit Wine prefix of its own: one step per call,
 # run in this order by ctest (each step needs the one before). "uninstall" uninstalls while programs use
 # the control and restarts Wine after them; "nothing-left" checks what the restart left.
-#   installer_test.sh install|scripts|type-library|side-by-side|registration|uninstall|nothing-left
+#   installer_test.sh install|scripts|type-library|side-by-side|registration|uninstall|nothing-left|zip
 # Environment: QTV_INSTALLER_PREFIX (the prefix, made afresh by "install"), QTV_SETUP (the installer),
 # QTV_WINE_RUN (cmake/wine-run.sh), QTV_SCRIPTS (this folder), QTV_TLB_TEST32 and QTV_TLB_TEST64 (the
-# type library test programs of each bitness), QTV_ENGINE32 and QTV_ENGINE64 (the built engines).
+# type library test programs of each bitness), QTV_ENGINE32 and QTV_ENGINE64 (the built engines), QTV_ZIP
+# (the zip).
 set -uo pipefail
+# The installer and half of what it installs are 32-bit programs: on a kernel that runs none, every
+# step runs where the emulator runs them.
+[ -n "${QTV_32BIT_PROGRAMS:-}" ] || exec "$(dirname "$QTV_WINE_RUN")/with-32bit-programs.sh" "$0" "$@"
 step=$1
 export WINEPREFIX=$QTV_INSTALLER_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 drive_c=$WINEPREFIX/drive_c
@@ -202,6 +206,33 @@ nothing-left)
     [ ! -e "$dir" ] || fail "left behind: $dir $(find "$dir" 2>/dev/null | tr '\n' ' ')"
   done
   wineserver -k 2>/dev/null
+  ;;
+zip)
+  # The zip for registering by hand: each bitness's control library with its own engine in its own
+  # folder, the README and the example, and nothing else.
+  unpacked=$(mktemp -d)
+  zip=$(realpath "$QTV_ZIP")
+  (cd "$unpacked" && cmake -E tar xf "$zip") || fail "cannot unpack $QTV_ZIP"
+  root=qtvchecksum-1.0.0
+  listing=$(cd "$unpacked" && find . -type f | sort)
+  expected="./$root/32-bit/qtvchecksums100.ocx
+./$root/32-bit/qtvsum.dll
+./$root/64-bit/qtvchecksums100.ocx
+./$root/64-bit/qtvsum64.dll
+./$root/README.md
+./$root/examples/checksum.vbs"
+  [ "$listing" = "$expected" ] || fail "the zip holds
+$listing
+and not
+$expected"
+  for pair in 32-bit/qtvchecksums100.ocx:pei-i386 32-bit/qtvsum.dll:pei-i386 \
+              64-bit/qtvchecksums100.ocx:pei-x86-64 64-bit/qtvsum64.dll:pei-x86-64; do
+    file=$unpacked/$root/${pair%%:*}
+    objdump -f "$file" 2>/dev/null | grep -q "file format ${pair##*:}$" || fail "${pair%%:*} is not ${pair##*:}"
+  done
+  cmp -s "$unpacked/$root/32-bit/qtvsum.dll" "$QTV_ENGINE32" || fail "the zip's 32-bit engine is not the built one"
+  cmp -s "$unpacked/$root/64-bit/qtvsum64.dll" "$QTV_ENGINE64" || fail "the zip's 64-bit engine is not the built one"
+  rm -rf "$unpacked"
   ;;
 *)
   echo "unknown step $step" >&2
