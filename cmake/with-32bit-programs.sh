@@ -33,6 +33,10 @@ emulation_refused() {
     echo "1 the kernel ($kernel) is older than 6.7, which gives each user namespace a binfmt_misc of its own"
     return
   fi
+  if ! grep -qw binfmt_misc /proc/filesystems; then
+    echo "1 the kernel ($kernel) has no binfmt_misc"
+    return
+  fi
   if ! unshare --user --map-root-user --mount true 2>/dev/null; then
     echo "1 this machine refuses new user namespaces ($(unshare --user --map-root-user --mount true 2>&1 | tail -1))"
     return

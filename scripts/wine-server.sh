@@ -43,6 +43,14 @@ start_wine() {
     cat "$log" >&2
     return 1
   fi
+  # So is the desktop, which Wine starts with the first window and gives ten seconds only: slower than
+  # that (a busy machine, 32-bit programs emulated), that first program's windows fail.
+  if ! $run "build/$1/bin/desktop_ready.exe" >>"$log" 2>&1 </dev/null; then
+    echo "wine-server: the desktop of $QTV_WINEPREFIX did not come up:" >&2
+    cat "$log" >&2
+    return 1
+  fi
+  grep 'desktop_ready:' "$log" | tail -1
 }
 
 # Ends the server and every Wine process of the prefix, and waits until they are gone, so that nothing

@@ -73,7 +73,7 @@ public:
       : userMode(!designTime),
         window_(CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0,
                                 0, 640, 480, nullptr, nullptr, nullptr, nullptr)) {
-    EXPECT_TRUE(window_);
+    EXPECT_TRUE(window_) << "the form window could not be made (error " << GetLastError() << ")";
   }
 
   HWND window() const { return window_.get(); }

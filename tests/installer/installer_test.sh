@@ -6,7 +6,7 @@
 # Environment: QTV_INSTALLER_PREFIX (the prefix, made afresh by "install"), QTV_SETUP (the installer),
 # QTV_WINE_RUN (cmake/wine-run.sh), QTV_SCRIPTS (this folder), QTV_TLB_TEST32 and QTV_TLB_TEST64 (the
 # type library test programs of each bitness), QTV_ENGINE32 and QTV_ENGINE64 (the built engines), QTV_ZIP
-# (the zip).
+# (the zip), QTV_DESKTOP_READY (tests/support/desktop_ready.cpp, built for 64-bit Windows).
 set -uo pipefail
 # The installer and half of what it installs are 32-bit programs: on a kernel that runs none, every
 # step runs where the emulator runs them.
@@ -67,6 +67,10 @@ install)
   rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
   run env QTV_WINEPREFIX="$WINEPREFIX" QTV_WINE_BITS=64 "$QTV_WINE_RUN" cmd /c exit
   [ "$status" -eq 0 ] || { cat "$out"; fail "the 64-bit prefix could not be made"; exit 1; }
+  # The desktop comes up before the installer's windows need it (see tests/support/desktop_ready.cpp).
+  run env QTV_WINEPREFIX="$WINEPREFIX" QTV_WINE_BITS=64 "$QTV_WINE_RUN" "$QTV_DESKTOP_READY"
+  cat "$out"
+  [ "$status" -eq 0 ] || { fail "the desktop of the 64-bit prefix did not come up"; exit 1; }
   run wine "$(windows_path "$QTV_SETUP")" /S
   cat "$out"
   [ "$status" -eq 0 ] || fail "the silent installer ended with $status"
