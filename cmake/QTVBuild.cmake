@@ -42,3 +42,5 @@ function(qtv_split_debug_info target)
     COMMENT "Moving the debug information of ${target} into $<TARGET_FILE_NAME:${target}>.debug"
     VERBATIM)
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/QTVSigning.cmake)

@@ -1,6 +1,6 @@
 ; The Windows installer: both control libraries with their engines, the examples and the README.
 ;   makensis -DVERSION=1.0.0 -DOCX32=... -DOCX64=... -DENGINE32=... -DENGINE64=... -DREADME=... -DEXAMPLES=folder
-;            -DOUTFILE=... qtvchecksum.nsi
+;            -DOUTFILE=... [-DSIGN_SCRIPT=... (see below)] qtvchecksum.nsi
 ; On 64-bit Windows the 64-bit control library goes to "Program Files\QTV Checksum" and the 32-bit one to
 ; "Program Files (x86)\QTV Checksum", each registered by the regsvr32 of its own bitness; on 32-bit Windows
 ; only the 32-bit one is installed. Each has the engine of its bitness beside it, which it loads where a
@@ -17,6 +17,13 @@ Unicode true
 !define ENGINE64_FILE "qtvsum64.dll"
 !define UNINSTALLER "uninstall.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum"
+
+; With -DSIGN_SCRIPT=a command that signs the file it is given in place, the uninstaller is signed before
+; it is packed into the setup program, and the setup program once it is written.
+!ifdef SIGN_SCRIPT
+  !uninstfinalize '"${SIGN_SCRIPT}" "%1"' = 0
+  !finalize '"${SIGN_SCRIPT}" "%1"' = 0
+!endif
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"

@@ -57,7 +57,7 @@ for run in $(seq "$runs"); do
     status=0
     case "$preset" in
       win32) start_wine win32 wine-run.sh >"$log" 2>&1 || status=$?; exclude=(-LE slow) ;;
-      win64) start_wine win64 wine64-run.sh >"$log" 2>&1 || status=$?; exclude=(-LE slow) ;;
+      win64 | win64-signed) start_wine "$preset" wine64-run.sh >"$log" 2>&1 || status=$?; exclude=(-LE slow) ;;
       asan) exclude=(-LE slow) ;;
     esac
     [ $status -ne 0 ] || ctest --preset "$preset" "${exclude[@]}" >>"$log" 2>&1 || status=$?

@@ -37,6 +37,14 @@ run() {
 
 windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
+# In a build signed by the test authority (QTV_TEST_AUTHORITY), a file made by installing or by first use
+# carries the same signature as what was built.
+expect_signed() {
+  [ -n "${QTV_TEST_AUTHORITY:-}" ] || return 0
+  osslsigncode verify -CAfile "$QTV_TEST_AUTHORITY/authority.pem" -in "$1" >"$out" 2>&1 ||
+    { cat "$out"; fail "not signed by the test authority: $1"; }
+}
+
 # Runs by_progid.vbs with the 32-bit (wine) or 64-bit ($wine64) cscript on the text "a" and a file
 # holding "abc"; checks the host's bitness and the checksums.
 expect_checksums() {
@@ -88,6 +96,10 @@ install)
   for library in "$folder64/qtvchecksums100.ocx" "$folder32/qtvchecksums100.ocx"; do
     ! objdump -h "$library" | grep -q ' \.debug_' || fail "installed with debug information: $library"
   done
+  for file in "$folder64/uninstall.exe" "$folder64/qtvchecksums100.ocx" "$folder64/qtvsum64.dll" \
+              "$folder32/qtvchecksums100.ocx" "$folder32/qtvsum.dll"; do
+    expect_signed "$file"
+  done
   key_exists "$wine64" 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum' ||
     fail "no entry in the list of installed programs"
   grep -q '"DisplayVersion"="1.0.0"' "$WINEPREFIX/system.reg" || fail "the entry does not carry the version"
@@ -137,6 +149,8 @@ side-by-side)
   rm -f "$hold_log"
   after=$(stat -c '%Y %s' "$engine32" 2>/dev/null; sha256sum <"$engine32" 2>/dev/null)
   [ -n "$before" ] && [ "$before" = "$after" ] || fail "the 32-bit engine file changed or is missing"
+  expect_signed "$engine32"
+  expect_signed "$engine64"
   cmp -s "$engine32" "$QTV_ENGINE32" || fail "qtvsum.dll is not the 32-bit engine"
   cmp -s "$engine64" "$QTV_ENGINE64" || fail "qtvsum64.dll is not the 64-bit engine"
   ;;
