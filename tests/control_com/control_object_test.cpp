@@ -20,30 +20,6 @@ namespace {
 
 constexpr HRESULT kCannotCreateFolder = static_cast<HRESULT>(0x800A0046); // error 70
 
-// A late-bound call with its arguments given last first, as IDispatch takes them.
-HRESULT Call(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result,
-             EXCEPINFO* exception = nullptr) {
-  DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-  UINT argumentError = 0;
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                        &parameters, result, exception, &argumentError);
-}
-
-VARIANT Short(SHORT value) {
-  VARIANT variant;
-  VariantInit(&variant);
-  variant.vt = VT_I2;
-  variant.iVal = value;
-  return variant;
-}
-VARIANT Text(BSTR value) {
-  VARIANT variant;
-  VariantInit(&variant);
-  variant.vt = VT_BSTR;
-  variant.bstrVal = value;
-  return variant;
-}
-
 // Runs `body` on a fresh apartment thread (the engine is loaded once per thread) whose temporary folder
 // is `folder`.
 void InTemporaryFolder(const std::filesystem::path& folder, const std::function<void()>& body) {
