@@ -281,6 +281,26 @@ TEST(ControlLibrary, MayBeUnloadedOnlyWithoutObjectsAndLocks) {
   EXPECT_EQ(S_OK, canUnloadNow());
 }
 
+// The controls on a thread share its engine: it stays loaded while any of them lives, so that none of
+// them loads it again, and the last one to end releases it.
+TEST(ControlLibrary, KeepsTheEngineLoadedWhileAnyControlOnTheThreadLives) {
+  const TemporaryFolder temp("qtv-instances");
+  InTemporaryFolder(temp.path(), [&] {
+    const std::filesystem::path engine = temp.path() / "QTVSoftware" / QTV_ENGINE_FILE;
+    ComPtr<IQTVChecksum> first = CreateControl();
+    {
+      ComPtr<IQTVChecksum> second = CreateControl();
+      Bstr result;
+      EXPECT_EQ(S_OK, second.get()->MD5String(Bstr(SysAllocString(L"abc")).get(), 3, Out(result)));
+      EXPECT_EQ(L"900150983cd24fb0d6963f7d28e17f72", Wide(result.get()));
+      ASSERT_NE(nullptr, GetModuleHandleW(engine.c_str())) << "the engine was not loaded from " << engine;
+    }
+    EXPECT_NE(nullptr, GetModuleHandleW(engine.c_str())) << "released while a control lives on the thread";
+    first.reset();
+    EXPECT_EQ(nullptr, GetModuleHandleW(engine.c_str())) << "kept after the thread's last control ended";
+  });
+}
+
 // Locked-down machines forbid loading programs from the temporary folder (AppLocker or software
 // restriction rules, endpoint protection). Wine's loader refuses a library by its full name when the
 // prefix's DllOverrides disable that name, as a path rule does.
