@@ -10,19 +10,6 @@
 #include "control/type_library.h"
 
 namespace qtv::com {
-namespace {
-
-// The sink's answer for `iid` as an IDispatch (the event interface is a dispinterface), or nothing when
-// it refuses or answers S_OK without a pointer. Each query has its own owner, so that no query's empty
-// answer can overwrite another's.
-ComPtr<IDispatch> Query(IUnknown& sink, REFIID iid) noexcept {
-  ComPtr<IDispatch> answer;
-  // A refusal carries no reference, whatever pointer a careless sink left beside it.
-  if (FAILED(sink.QueryInterface(iid, Out(answer)))) static_cast<void>(answer.release());
-  return answer;
-}
-
-} // namespace
 
 STDMETHODIMP EventConnectionPoint::QueryInterface(REFIID iid, void** result) {
   if (result == nullptr) return E_POINTER;
@@ -54,9 +41,10 @@ STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (sink == nullptr) return E_POINTER;
   // A sink implements the event interface itself, or at least IDispatch (script hosts and many late-bound
   // clients hand over a plain IDispatch). Only a pointer it really gives is kept: the event is called
-  // through it later, far from here.
-  ComPtr<IDispatch> events = Query(*sink, ToGuid(control::kEventInterfaceId));
-  if (!events) events = Query(*sink, IID_IDispatch);
+  // through it later, far from here. Each query has its own owner, so that no query's empty answer can
+  // overwrite another's.
+  ComPtr<IDispatch> events = Query<IDispatch>(*sink, ToGuid(control::kEventInterfaceId));
+  if (!events) events = Query<IDispatch>(*sink, IID_IDispatch);
   if (!events) return CONNECT_E_CANNOTCONNECT;
   try {
     sinks_.emplace_back(lastCookie_ + 1, std::move(events));
