@@ -51,7 +51,10 @@ constexpr std::int32_t kInvalidInputFile = 5;
 
 } // namespace
 
-QTVChecksum::~QTVChecksum() { host::UnloadEngine(); }
+QTVChecksum::QTVChecksum() noexcept { host::InstanceCreated(); }
+
+// Other instances on this thread may still be working with the engine: only the last one releases it.
+QTVChecksum::~QTVChecksum() { host::InstanceEnded(); }
 
 std::u16string QTVChecksum::StringChecksum(const char16_t* command, std::size_t resultLength,
                                            std::u16string TheString, std::int32_t Length) {

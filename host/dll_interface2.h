@@ -29,6 +29,14 @@ void EnsureEngineLoaded();
 // again. Several calls in a row release at most the one load there is.
 void UnloadEngine() noexcept;
 
+// The control instances on a thread share its engine, which stays loaded while any of them lives: each
+// instance counts itself in when it is made and out when it ends, and the last one on the thread to end
+// releases the load (UnloadEngine), so that a thread without instances holds no engine. An instance that
+// ends on a thread where none was counted in (one made on another thread) finds no instance there that
+// needs the engine, and releases it too.
+void InstanceCreated() noexcept;
+void InstanceEnded() noexcept;
+
 // The user's temporary folder with exactly one trailing separator, in the system's own form (never
 // converted), or nothing when the system cannot say or names a folder too long for the 255 characters
 // the query allows (on Windows in its short form too).

@@ -1,5 +1,6 @@
 // Deploying the engine from the control library's resource under the temporary folder, loading it once
-// per thread, and releasing it. The per-thread state lives here and nowhere else.
+// per thread, and releasing it when the thread's last control instance ends. The per-thread state lives
+// here and nowhere else.
 #include "host/engine_loader.h"
 
 #include <string_view>
@@ -28,6 +29,8 @@ thread_local EngineState tEngine;
 // the copy is removed when the load is released. Per-thread data here stays trivially destructible: the
 // control library may be unloaded while threads that used it live on.
 thread_local bool tPrivateCopy = false;
+// The control instances alive on the thread; the engine is released when the last of them ends.
+thread_local std::uint32_t tInstances = 0;
 
 // Forgets the thread's load after releasing it, so that no later call reaches a released library.
 void ForgetEngine() noexcept {
@@ -94,6 +97,13 @@ void EnsureEngineLoaded() {
 }
 
 void UnloadEngine() noexcept { ForgetEngine(); }
+
+void InstanceCreated() noexcept { ++tInstances; }
+
+void InstanceEnded() noexcept {
+  if (tInstances > 0) --tInstances;
+  if (tInstances == 0) UnloadEngine();
+}
 
 void testing::AdoptLoad(platform::LibraryHandle library) noexcept {
   ForgetEngine();

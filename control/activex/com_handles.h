@@ -47,6 +47,15 @@ private:
   Handle raw_ = Owner::InvalidValue();
 };
 
+// The object's answer for `iid`, or nothing when it refuses or answers S_OK without a pointer. The
+// answer is read only once the query's expression has ended, where Out has handed it over; a refusal
+// carries no reference, whatever pointer a careless object left beside it.
+template <typename Interface> ComPtr<Interface> Query(IUnknown& object, REFIID iid) noexcept {
+  ComPtr<Interface> answer;
+  if (FAILED(object.QueryInterface(iid, Out(answer)))) static_cast<void>(answer.release());
+  return answer;
+}
+
 // A new reference to an interface that someone else holds.
 template <typename Interface> ComPtr<Interface> Share(Interface* pointer) noexcept {
   if (pointer != nullptr) pointer->AddRef();

@@ -39,12 +39,13 @@ STDMETHODIMP EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (cookie == nullptr) return E_POINTER;
   *cookie = 0;
   if (sink == nullptr) return E_POINTER;
-  // A sink implements the event interface itself, or at least IDispatch.
-  ComPtr<IDispatch> events;
-  if (FAILED(sink->QueryInterface(ToGuid(control::kEventInterfaceId), Out(events))) &&
-      FAILED(sink->QueryInterface(IID_IDispatch, Out(events)))) {
-    return CONNECT_E_CANNOTCONNECT;
-  }
+  // A sink implements the event interface itself, or at least IDispatch (script hosts and many late-bound
+  // clients hand over a plain IDispatch). Only a pointer it really gives is kept: the event is called
+  // through it later, far from here. Each query has its own owner, so that no query's empty answer can
+  // overwrite another's.
+  ComPtr<IDispatch> events = Query<IDispatch>(*sink, ToGuid(control::kEventInterfaceId));
+  if (!events) events = Query<IDispatch>(*sink, IID_IDispatch);
+  if (!events) return CONNECT_E_CANNOTCONNECT;
   try {
     sinks_.emplace_back(lastCookie_ + 1, std::move(events));
   } catch (const std::bad_alloc&) {

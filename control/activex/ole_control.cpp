@@ -303,6 +303,8 @@ HRESULT OleControl::ActivateInPlace(IOleClientSite* activeSite) noexcept {
   ComPtr<IOleInPlaceSite> inPlace;
   const HRESULT offered = site->QueryInterface(IID_IOleInPlaceSite, Out(inPlace));
   if (FAILED(offered)) return offered;
+  // A site that answers S_OK without a pointer has no in-place site to give.
+  if (!inPlace) return E_NOINTERFACE;
   if (inPlace.get()->CanInPlaceActivate() != S_OK) return OLEOBJ_S_CANNOT_DOVERB_NOW;
   HRESULT result = inPlace.get()->OnInPlaceActivate();
   if (FAILED(result)) return result;
@@ -364,8 +366,10 @@ SIZEL OleControl::Extent() const noexcept {
 
 void OleControl::ReadUserMode() noexcept {
   bool userMode = true;
-  ComPtr<IDispatch> ambient;
-  if (site_ && SUCCEEDED(site_.get()->QueryInterface(IID_IDispatch, Out(ambient)))) {
+  // A site that answers S_OK without a pointer has no ambient properties either.
+  const ComPtr<IDispatch> ambient =
+      site_ ? Query<IDispatch>(*site_.get(), IID_IDispatch) : ComPtr<IDispatch>();
+  if (ambient) {
     VARIANT value;
     VariantInit(&value);
     DISPPARAMS none{nullptr, nullptr, 0, 0};

@@ -113,9 +113,12 @@ STDMETHODIMP OlePersistence::Load(IStorage* storage) {
   ComPtr<IStream> contents;
   HRESULT result =
       storage->OpenStream(kContents, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, Out(contents));
-  // A storage without the record is one the container made for the control and never filled.
+  // A storage without the record is one the container made for the control and never filled. One that
+  // answers S_OK without a stream is broken, and nothing is read through nothing.
   if (result == STG_E_FILENOTFOUND) {
     result = S_OK;
+  } else if (SUCCEEDED(result) && !contents) {
+    result = E_UNEXPECTED;
   } else if (SUCCEEDED(result)) {
     result = ReadRecord(contents.get());
   }
@@ -131,7 +134,7 @@ STDMETHODIMP OlePersistence::Save(IStorage* storage, BOOL) {
   ComPtr<IStream> contents;
   HRESULT result =
       storage->CreateStream(kContents, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, Out(contents));
-  if (SUCCEEDED(result)) result = WriteRecord(contents.get());
+  if (SUCCEEDED(result)) result = contents ? WriteRecord(contents.get()) : E_UNEXPECTED;
   if (FAILED(result)) return result;
   storageMode_ = StorageMode::kNoScribble;
   return S_OK;

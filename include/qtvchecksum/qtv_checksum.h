@@ -18,17 +18,18 @@ namespace qtv {
 // created: 70) is thrown as qtv::ControlError, and no event is raised for it; so is a negative Length,
 // as qtv::InvalidArgumentError (5).
 //
-// An instance belongs to the thread that created it: create, call and destroy it there.
+// An instance belongs to the thread that created it: create, call and destroy it there. The instances on
+// a thread share one engine, loaded by the first request and released when the last of them ends.
 class QTV_EXPORT QTVChecksum {
 public:
   // What a handler writes into the two values is discarded.
   using ErrorCodeHandler = std::function<void(std::int32_t& ErrorNumber, std::u16string& ErrorDescription)>;
   using Cookie = std::uint32_t; // never 0
 
-  QTVChecksum() = default;
+  QTVChecksum() noexcept;
   QTVChecksum(const QTVChecksum&) = delete;
   QTVChecksum& operator=(const QTVChecksum&) = delete;
-  ~QTVChecksum(); // the termination handler: releases this thread's engine load
+  ~QTVChecksum(); // the termination handler: the last instance on its thread releases the thread's engine
 
   void About();
   std::u16string CRC32String(std::u16string TheString, std::int32_t Length);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 #include "host/dll_interface2.h"
@@ -360,23 +361,40 @@ TEST_F(ControlTest, ControlNameNeedsNoEngine) {
   EXPECT_TRUE(fs::is_regular_file(EngineFolder()));
 }
 
+// The engine stays loaded while any instance on the thread lives: one ending, even during its own event,
+// neither releases it nor makes another instance load it again. The last one on a thread releases it,
+// and a later request loads it again.
 TEST_F(ControlTest, AnInstanceEndingLeavesTheOthersOnItsThreadWorking) {
+  const auto expectLoadedAsBefore = [](const host::testing::EngineState& before, const char* after) {
+    const host::testing::EngineState now = host::testing::CurrentEngineState();
+    EXPECT_TRUE(now.EngineLoaded) << "the engine was released after " << after;
+    EXPECT_EQ(now.EngineHandle, before.EngineHandle) << after;
+    EXPECT_EQ(now.EngineEntry, before.EngineEntry) << after;
+  };
   QTVChecksum other;
   EXPECT_EQ(other.MD5String(u"abc", 3), kMethods[1].abc);
+  const host::testing::EngineState loaded = host::testing::CurrentEngineState();
   {
     QTVChecksum shortLived;
     EXPECT_EQ(shortLived.SHA1String(u"abc", 3), kMethods[2].abc);
   }
+  expectLoadedAsBefore(loaded, "an instance ended");
   EXPECT_EQ(other.MD5String(u"abc", 3), kMethods[1].abc);
   EXPECT_EQ(control_.CRC32String(u"abc", 3), kMethods[0].abc);
   {
     QTVChecksum a;
     QTVChecksum b;
-  } // two endings in a row with nothing loaded
+  } // two endings in a row that never asked for the engine
+  expectLoadedAsBefore(loaded, "two instances ended");
+  auto ending = std::make_unique<QTVChecksum>();
+  ending->ConnectErrorCode([&ending](std::int32_t&, std::u16string&) { ending.reset(); });
+  EXPECT_EQ(ending->MD5File(u""), u"");
+  EXPECT_EQ(ending, nullptr);
+  expectLoadedAsBefore(loaded, "an instance ended during its own event");
   EXPECT_EQ(other.Adler32String(u"abc", 3), kMethods[4].abc);
 }
 
-TEST_F(ControlTest, EachThreadLoadsTheEngineForItself) {
+TEST_F(ControlTest, EachThreadLoadsTheEngineForItselfAndItsLastInstanceReleasesIt) {
   EXPECT_EQ(control_.MD5String(u"abc", 3), kMethods[1].abc);
   std::vector<std::thread> threads;
   std::vector<std::u16string> results(4);
@@ -389,6 +407,23 @@ TEST_F(ControlTest, EachThreadLoadsTheEngineForItself) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(results, std::vector<std::u16string>(4, kMethods[3].abc));
+  EXPECT_EQ(control_.MD5String(u"abc", 3), kMethods[1].abc);
+
+  std::thread([] {
+    auto last = std::make_unique<QTVChecksum>();
+    last->ConnectErrorCode([&last](std::int32_t&, std::u16string&) { last.reset(); });
+    EXPECT_EQ(last->CRC32File(u""), u"");
+    EXPECT_FALSE(host::testing::CurrentEngineState().EngineLoaded)
+        << "the thread's last instance ended during its own event and left the engine loaded";
+    {
+      QTVChecksum a;
+      QTVChecksum b;
+      EXPECT_EQ(a.MD5String(u"abc", 3), kMethods[1].abc);
+    }
+    EXPECT_FALSE(host::testing::CurrentEngineState().EngineLoaded) << "the thread's last instance ended";
+    QTVChecksum later;
+    EXPECT_EQ(later.SHA1String(u"abc", 3), kMethods[2].abc);
+  }).join();
   EXPECT_EQ(control_.MD5String(u"abc", 3), kMethods[1].abc);
 }
 

@@ -48,6 +48,38 @@ using Module = platform::UniqueHandle<HMODULE, nullptr, kFreeModule>;
 
 inline std::wstring Wide(BSTR text) { return std::wstring(text, SysStringLen(text)); }
 
+// A late-bound call with its arguments given last first, as IDispatch takes them.
+inline HRESULT Call(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result,
+                    EXCEPINFO* exception = nullptr) {
+  DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+  UINT argumentError = 0;
+  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                        &parameters, result, exception, &argumentError);
+}
+
+// The member's number as late-bound callers find it, by name.
+inline DISPID MemberId(IDispatch* object, const wchar_t* name) {
+  LPOLESTR asked = const_cast<LPOLESTR>(name);
+  DISPID id = DISPID_UNKNOWN;
+  EXPECT_EQ(S_OK, object->GetIDsOfNames(IID_NULL, &asked, 1, LOCALE_USER_DEFAULT, &id)) << name;
+  return id;
+}
+
+inline VARIANT Short(SHORT value) {
+  VARIANT variant;
+  VariantInit(&variant);
+  variant.vt = VT_I2;
+  variant.iVal = value;
+  return variant;
+}
+inline VARIANT Text(BSTR value) {
+  VARIANT variant;
+  VariantInit(&variant);
+  variant.vt = VT_BSTR;
+  variant.bstrVal = value;
+  return variant;
+}
+
 inline ComPtr<IUnknown> Identity(IUnknown* object) {
   ComPtr<IUnknown> identity;
   EXPECT_EQ(S_OK, object->QueryInterface(IID_IUnknown, Out(identity)));
@@ -62,20 +94,45 @@ struct ReceivedEvent {
   std::wstring description;
 };
 
+// What a sink answers QueryInterface for. Hosts hand over sinks that implement the event interface, or
+// only IDispatch (script hosts and many late-bound clients), with or without IUnknown; broken ones answer
+// S_OK and give no pointer, for the event interface alone or for everything.
+enum class SinkAnswers { kEventInterface, kDispatchOnly, kUnknownAndDispatch, kNullForEvents, kNullForAll };
+
 // A sink for __QTVChecksum. It lives on the test's stack; the count shows whether the control still
 // holds it. With `overwrite` set it writes other values into both by-reference arguments.
 class EventSink final : public IDispatch {
 public:
-  explicit EventSink(bool overwrite = false) : overwrite_(overwrite) {}
+  explicit EventSink(bool overwrite = false, SinkAnswers answers = SinkAnswers::kEventInterface)
+      : overwrite_(overwrite), answers_(answers) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kEventInterfaceId) {
-      *result = static_cast<IDispatch*>(this);
-      AddRef();
+    *result = nullptr;
+    const bool eventInterface = iid == kEventInterfaceId;
+    const bool dispatch = iid == IID_IDispatch;
+    const bool unknown = iid == IID_IUnknown;
+    bool offered = false;
+    switch (answers_) {
+    case SinkAnswers::kEventInterface:
+      offered = eventInterface || dispatch || unknown;
+      break;
+    case SinkAnswers::kDispatchOnly:
+      offered = dispatch;
+      break;
+    case SinkAnswers::kUnknownAndDispatch:
+      offered = dispatch || unknown;
+      break;
+    case SinkAnswers::kNullForEvents:
+      if (eventInterface) return S_OK;
+      offered = dispatch || unknown;
+      break;
+    case SinkAnswers::kNullForAll:
       return S_OK;
     }
-    *result = nullptr;
-    return E_NOINTERFACE;
+    if (!offered) return E_NOINTERFACE;
+    *result = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
   STDMETHODIMP_(ULONG) Release() override { return --references; }
@@ -106,6 +163,7 @@ public:
 
 private:
   bool overwrite_;
+  SinkAnswers answers_;
 };
 
 } // namespace qtv::testing

@@ -20,30 +20,6 @@ namespace {
 
 constexpr HRESULT kCannotCreateFolder = static_cast<HRESULT>(0x800A0046); // error 70
 
-// A late-bound call with its arguments given last first, as IDispatch takes them.
-HRESULT Call(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result,
-             EXCEPINFO* exception = nullptr) {
-  DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-  UINT argumentError = 0;
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                        &parameters, result, exception, &argumentError);
-}
-
-VARIANT Short(SHORT value) {
-  VARIANT variant;
-  VariantInit(&variant);
-  variant.vt = VT_I2;
-  variant.iVal = value;
-  return variant;
-}
-VARIANT Text(BSTR value) {
-  VARIANT variant;
-  VariantInit(&variant);
-  variant.vt = VT_BSTR;
-  variant.bstrVal = value;
-  return variant;
-}
-
 // Runs `body` on a fresh apartment thread (the engine is loaded once per thread) whose temporary folder
 // is `folder`.
 void InTemporaryFolder(const std::filesystem::path& folder, const std::function<void()>& body) {
@@ -303,6 +279,26 @@ TEST(ControlLibrary, MayBeUnloadedOnlyWithoutObjectsAndLocks) {
   factory.get()->LockServer(FALSE);
   factory.reset();
   EXPECT_EQ(S_OK, canUnloadNow());
+}
+
+// The controls on a thread share its engine: it stays loaded while any of them lives, so that none of
+// them loads it again, and the last one to end releases it.
+TEST(ControlLibrary, KeepsTheEngineLoadedWhileAnyControlOnTheThreadLives) {
+  const TemporaryFolder temp("qtv-instances");
+  InTemporaryFolder(temp.path(), [&] {
+    const std::filesystem::path engine = temp.path() / "QTVSoftware" / QTV_ENGINE_FILE;
+    ComPtr<IQTVChecksum> first = CreateControl();
+    {
+      ComPtr<IQTVChecksum> second = CreateControl();
+      Bstr result;
+      EXPECT_EQ(S_OK, second.get()->MD5String(Bstr(SysAllocString(L"abc")).get(), 3, Out(result)));
+      EXPECT_EQ(L"900150983cd24fb0d6963f7d28e17f72", Wide(result.get()));
+      ASSERT_NE(nullptr, GetModuleHandleW(engine.c_str())) << "the engine was not loaded from " << engine;
+    }
+    EXPECT_NE(nullptr, GetModuleHandleW(engine.c_str())) << "released while a control lives on the thread";
+    first.reset();
+    EXPECT_EQ(nullptr, GetModuleHandleW(engine.c_str())) << "kept after the thread's last control ended";
+  });
 }
 
 // Locked-down machines forbid loading programs from the temporary folder (AppLocker or software

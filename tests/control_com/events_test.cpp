@@ -33,6 +33,16 @@ protected:
     ASSERT_NE(nullptr, result.get());
     EXPECT_EQ(L"", Wide(result.get()));
   }
+  // Calls the file method by name through IDispatch, as scripts do, and expects the empty text.
+  void CallFileLateBound(const wchar_t* method, const wchar_t* name) {
+    Bstr file(SysAllocString(name));
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(S_OK, Call(control_.get(), MemberId(control_.get(), method), {Text(file.get())}, &result));
+    ASSERT_EQ(VT_BSTR, result.vt);
+    EXPECT_EQ(L"", Wide(result.bstrVal));
+    VariantClear(&result);
+  }
   static void ExpectEvent(const ReceivedEvent& event, LONG number, const wchar_t* description) {
     EXPECT_EQ(1, event.id);
     EXPECT_EQ(DISPATCH_METHOD, event.flags);
@@ -44,6 +54,10 @@ protected:
   Apartment apartment_;
   // Declared before the control, so that they outlive its last reference to them.
   EventSink sink_, changing_{true}, watching_;
+  EventSink dispatchOnly_{false, SinkAnswers::kDispatchOnly};
+  EventSink unknownAndDispatch_{false, SinkAnswers::kUnknownAndDispatch};
+  EventSink nullForEvents_{false, SinkAnswers::kNullForEvents};
+  EventSink nullForAll_{false, SinkAnswers::kNullForAll};
   ComPtr<IQTVChecksum> control_ = CreateControl();
   ComPtr<IConnectionPoint> point_;
 };
@@ -111,6 +125,47 @@ TEST_F(EventsTest, ConnectionsComeAndGo) {
   control_.reset();
   point_.reset();
   EXPECT_EQ(0u, second.references);
+}
+
+// A sink is held by what it really gives: the event interface, else IDispatch. One that gives neither a
+// pointer is refused and never called; the others get every event with its real arguments, whether the
+// method was called through the method table or late-bound.
+TEST_F(EventsTest, SinksAreHeldByWhatTheyGiveAndTheRestRefused) {
+  const struct {
+    const char* what;
+    EventSink& sink;
+    bool connects;
+  } cases[] = {
+      {"IDispatch only", dispatchOnly_, true},
+      {"IUnknown and IDispatch", unknownAndDispatch_, true},
+      {"S_OK and no pointer for the event interface, IDispatch given", nullForEvents_, true},
+      {"S_OK and no pointer for everything", nullForAll_, false},
+  };
+  for (const auto& [what, sink, connects] : cases) {
+    SCOPED_TRACE(what);
+    DWORD cookie = 7;
+    const HRESULT advised = point_.get()->Advise(&sink, &cookie);
+    if (connects) {
+      ASSERT_EQ(S_OK, advised);
+      ASSERT_EQ(1u, sink.references) << "a connected sink is held, once";
+      EXPECT_NE(0u, cookie);
+    } else {
+      ASSERT_EQ(CONNECT_E_CANNOTCONNECT, advised) << "a sink that gives no pointer is refused";
+      EXPECT_EQ(0u, cookie);
+      ASSERT_EQ(0u, sink.references) << "a refused sink is not held";
+    }
+    CallFile(&IQTVChecksum::MD5File, L"");
+    CallFileLateBound(L"SHA1File", L"C:\\no such folder\\no such file.txt");
+    if (connects) {
+      ASSERT_EQ(2u, sink.events.size());
+      ExpectEvent(sink.events[0], 3, kEmptyName);
+      ExpectEvent(sink.events[1], 5, kInvalidFile);
+      EXPECT_EQ(S_OK, point_.get()->Unadvise(cookie));
+      EXPECT_EQ(0u, sink.references);
+    } else {
+      EXPECT_TRUE(sink.events.empty());
+    }
+  }
 }
 
 TEST_F(EventsTest, RefusesSinksWithoutDispatch) {

@@ -407,6 +407,17 @@ TEST_F(DesignToolTest, AnswersTheOtherQuestionsOfContainers) {
   Release();
 }
 
+// A site that answers S_OK and gives no pointer is never called through one: without its ambient
+// properties the control runs as at run time, and it refuses to activate in place.
+TEST_F(DesignToolTest, NeverCallsThroughAPointerTheSiteDidNotGive) {
+  form_.givesNoPointers = true;
+  Site();
+  EXPECT_EQ(E_NOINTERFACE, DoVerb(OLEIVERB_INPLACEACTIVATE));
+  EXPECT_EQ(E_NOINTERFACE, DoVerb(OLEIVERB_UIACTIVATE));
+  EXPECT_TRUE(form_.calls.empty());
+  Release();
+}
+
 TEST_F(DesignToolTest, LetsGoOfEveryPartOfItsSiteWhenClosedWhileActive) {
   Site();
   DWORD connection = 0;

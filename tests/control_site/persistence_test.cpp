@@ -66,6 +66,40 @@ public:
   std::vector<std::wstring> used;
 };
 
+// A broken storage: it answers S_OK for the control's stream and gives none.
+class StreamlessStorage final : public IStorage {
+public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
+    *result = iid == IID_IUnknown || iid == IID_IStorage ? this : nullptr;
+    return *result != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP CreateStream(LPCOLESTR, DWORD, DWORD, DWORD, IStream** stream) override {
+    *stream = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP OpenStream(LPCOLESTR, void*, DWORD, DWORD, IStream** stream) override {
+    *stream = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP CreateStorage(LPCOLESTR, DWORD, DWORD, DWORD, IStorage**) override { return E_NOTIMPL; }
+  STDMETHODIMP OpenStorage(LPCOLESTR, IStorage*, DWORD, SNB, DWORD, IStorage**) override { return E_NOTIMPL; }
+  STDMETHODIMP CopyTo(DWORD, const IID*, SNB, IStorage*) override { return E_NOTIMPL; }
+  STDMETHODIMP MoveElementTo(LPCOLESTR, IStorage*, LPCOLESTR, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP Commit(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP Revert() override { return E_NOTIMPL; }
+  STDMETHODIMP EnumElements(DWORD, void*, DWORD, IEnumSTATSTG**) override { return E_NOTIMPL; }
+  STDMETHODIMP DestroyElement(LPCOLESTR) override { return E_NOTIMPL; }
+  STDMETHODIMP RenameElement(LPCOLESTR, LPCOLESTR) override { return E_NOTIMPL; }
+  STDMETHODIMP SetElementTimes(LPCOLESTR, const FILETIME*, const FILETIME*, const FILETIME*) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP SetClass(REFCLSID) override { return E_NOTIMPL; }
+  STDMETHODIMP SetStateBits(DWORD, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
+};
+
 class PersistenceTest : public ::testing::Test {
 protected:
   Apartment apartment_;
@@ -176,6 +210,16 @@ TEST_F(PersistenceTest, KeepsTheOrderOfCallsOfAStorage) {
   EXPECT_EQ(
       S_OK,
       Ask<IPersistStorage>(CreateOleObject().get(), IID_IPersistStorage).get()->Load(NewStorage().get()));
+}
+
+// The control fails a load and a save rather than read or write through a stream it was not given, and
+// stays as it was: still uninitialised after the load, still saving after the save.
+TEST_F(PersistenceTest, AStorageThatGivesNoStreamFailsTheLoadAndTheSave) {
+  StreamlessStorage broken;
+  EXPECT_EQ(E_UNEXPECTED, storage_.get()->Load(&broken));
+  ASSERT_EQ(S_OK, storage_.get()->InitNew(NewStorage().get()));
+  EXPECT_EQ(E_UNEXPECTED, storage_.get()->Save(&broken, TRUE));
+  EXPECT_EQ(S_OK, storage_.get()->Save(NewStorage().get(), TRUE));
 }
 
 } // namespace

@@ -83,6 +83,9 @@ public:
   STDMETHODIMP QueryInterface(REFIID iid, void** result) override {
     if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
       *result = static_cast<IOleClientSite*>(this);
+    } else if (givesNoPointers) {
+      *result = nullptr;
+      return S_OK;
     } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
       *result = static_cast<IOleInPlaceSite*>(this);
     } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
@@ -190,6 +193,8 @@ public:
 
   ULONG references = 0;
   bool userMode;
+  // As a broken container: every interface but the client site is answered with S_OK and no pointer.
+  bool givesNoPointers = false;
   // Where the container places the control, in pixels of its window.
   RECT place{10, 20, 143, 87};
   std::vector<std::string> calls;

@@ -383,6 +383,28 @@ TEST_F(DeploymentTest, UnloadingForgetsTheLoadSoLaterRequestsLoadAgain) {
   EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
 }
 
+// The thread's instances keep its engine, and the last one to end releases it. An ending where none was
+// counted in (an instance made on another thread) finds nothing to keep, and never makes a later count
+// miss its last instance.
+TEST_F(DeploymentTest, TheThreadsLastInstanceToEndReleasesTheEngine) {
+  InstanceCreated();
+  InstanceCreated();
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  const EngineState loaded = CurrentEngineState();
+  InstanceEnded();
+  EXPECT_EQ(CurrentEngineState().EngineHandle, loaded.EngineHandle) << "released while an instance lives";
+  EXPECT_TRUE(CurrentEngineState().EngineLoaded);
+  InstanceEnded();
+  EXPECT_EQ(CurrentEngineState().EngineHandle, 0u) << "kept after the last instance ended";
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  InstanceEnded();
+  EXPECT_EQ(CurrentEngineState().EngineHandle, 0u);
+  InstanceCreated();
+  EXPECT_EQ(Md5Request(u"abc"), kMd5OfAbc);
+  InstanceEnded();
+  EXPECT_EQ(CurrentEngineState().EngineHandle, 0u) << "an ending from another thread spoilt the count";
+}
+
 TEST_F(DeploymentTest, ThreadsDeployingAtOnceAllGetTheEngineAndLeaveOneFile) {
   fs::create_directories(EngineFolder());
   const std::string impostor = ReadBytes(QTV_IMPOSTOR_LIBRARY);
