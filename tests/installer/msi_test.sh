@@ -171,7 +171,7 @@ $left"
 
 # A fresh prefix of the package's bitness.
 fresh_prefix() {
-  local prefix=$1 wine_bits=()
+  local prefix=$1 wine_bits=(QTV_WINE_BITS=32)
   [ "$arch" = x64 ] && wine_bits=(QTV_WINE_BITS=64)
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   rm -rf "$prefix" "$prefix.lock" "$prefix.boot.log"
