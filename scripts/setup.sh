@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   zlib1g-dev libssl-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nsis
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nsis wixl msitools
   wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
   libgtk-3-dev openbox valgrind clang-format rhash osslsigncode
 )

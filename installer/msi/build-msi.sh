@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds one Windows Installer package from qtvchecksum.wxs with wixl.
+#   build-msi.sh OUTPUT x64|x86 VERSION ROWSDIR UPGRADECODE NAME=VALUE...
+# ROWSDIR holds the registration rows (registry-rows.sh); the NAME=VALUE pairs name the files (Ocx64,
+# Engine64, Ocx32, Engine32, Readme, Examples). The product code is derived from the upgrade code, the
+# package's architecture and the version: each version (and each of the two packages) has its own, and
+# building the same version again gives the same one, as inventory tools expect of a release. QTV_WIXL
+# names wixl when it is not the one on the PATH.
+set -uo pipefail
+[ $# -ge 5 ] || { echo "usage: $0 OUTPUT x64|x86 VERSION ROWSDIR UPGRADECODE NAME=VALUE..." >&2; exit 2; }
+here=$(cd "$(dirname "$0")" && pwd)
+output=$1 arch=$2 version=$3 rows=$4 upgrade_code=$5
+shift 5
+case $arch in x64|x86) ;; *) echo "build-msi: unknown architecture $arch" >&2; exit 2 ;; esac
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "build-msi: the version must be a.b.c, not $version" >&2; exit 2; }
+
+# A name-based UUID (version 5 layout) from the SHA-1 of the three.
+hash=$(printf '%s %s %s' "${upgrade_code^^}" "$arch" "$version" | sha1sum | cut -c1-32)
+variant=$(printf '%x' $(( (0x${hash:16:1} & 0x3) | 0x8 )))
+product_code=$(printf '%s-%s-5%s-%s%s-%s' "${hash:0:8}" "${hash:8:4}" "${hash:13:3}" "$variant" "${hash:17:3}" \
+  "${hash:20:12}" | tr a-f A-F)
+
+# wixl looks files up below its working folder and refuses absolute names: it runs from the root, and
+# each file is named from there.
+defines=()
+for pair in "$@"; do
+  name=${pair%%=*} value=${pair#*=}
+  case $value in /*) ;; *) value=$PWD/$value ;; esac
+  defines+=(-D "$name=${value#/}")
+done
+case $output in /*) ;; *) output=$PWD/$output ;; esac
+case $rows in /*) ;; *) rows=$PWD/$rows ;; esac
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+rm -f "$output"
+# wixl says nothing about a good source: a warning (an attribute it ignores, a file it cannot read) fails
+# the build rather than make a package that lacks something.
+if ! (cd / && "${QTV_WIXL:-wixl}" -a "$arch" -o "$output" -I "$rows" -D Arch="$arch" -D Version="$version" -D ProductCode="$product_code" \
+     -D UpgradeCode="$upgrade_code" "${defines[@]}" "$here/qtvchecksum.wxs") >"$log" 2>&1; then
+  cat "$log" >&2
+  rm -f "$output"
+  echo "build-msi: wixl could not build $output" >&2
+  exit 1
+fi
+if [ -s "$log" ]; then
+  cat "$log" >&2
+  rm -f "$output"
+  echo "build-msi: wixl warned while building $output" >&2
+  exit 1
+fi

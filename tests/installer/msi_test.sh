@@ -1,0 +1,312 @@
+#!/usr/bin/env bash
+# The Windows Installer packages as an administrator deploys them, silently, in fresh Wine prefixes of
+# their own: one step per call, run in this order by ctest (each step needs the one before).
+#   msi_test.sh x64 install|scripts|registry|repair|upgrade|uninstall|setup-program-first|package-first
+#   msi_test.sh x86 install|scripts|registry|uninstall
+# x64: the 64-bit package in a 64-bit prefix; x86: the 32-bit package in a 32-bit prefix.
+# Environment: QTV_MSI_PREFIX (the prefix, made afresh by "install"; a reference prefix beside it is
+# made by "registry"), QTV_MSI (the package), QTV_MSI32 (the 32-bit package), QTV_MSI_ROWS (the
+# package's registration rows, for building a newer version), QTV_MSI_UPGRADE_CODE, QTV_SETUP (the setup
+# program), QTV_WINE_RUN (cmake/wine-run.sh), QTV_SCRIPTS (this folder), QTV_MSI_SOURCES
+# (installer/msi), QTV_OCX64, QTV_ENGINE64, QTV_OCX32, QTV_ENGINE32, QTV_README, QTV_EXAMPLES (the built
+# files).
+set -uo pipefail
+# The 32-bit package, the setup program and half of what the 64-bit package installs are 32-bit
+# programs: on a kernel that runs none, every step runs where the emulator runs them.
+[ -n "${QTV_32BIT_PROGRAMS:-}" ] || exec "$(dirname "$QTV_WINE_RUN")/with-32bit-programs.sh" "$0" "$@"
+arch=$1 step=$2
+export WINEPREFIX=$QTV_MSI_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+reference=$QTV_MSI_PREFIX-regsvr32
+drive_c=$WINEPREFIX/drive_c
+clsid='{9A683826-46E8-4242-9451-59DAAEF3F2B7}'
+roots=("CLSID\\$clsid" 'QTVChecksum100.QTVChecksum' 'TypeLib\{67E91B2D-17F4-418F-8D50-228F6BD960FE}'
+       'Interface\{2F062EC2-5BD3-477B-AF58-46F0B3CCD64F}' 'Interface\{4C78E060-1D11-4F46-BD13-20046A13D43B}')
+dump=$QTV_MSI_SOURCES/registry-dump.sh
+if [ "$arch" = x64 ]; then
+  bits=64
+  wine_native=/usr/lib/wine/wine64
+  folder=$drive_c/"Program Files/QTV Checksum"
+  folder32=$drive_c/"Program Files (x86)/QTV Checksum"
+  windows_folder='C:\Program Files\QTV Checksum'
+  windows_folder32='C:\Program Files (x86)\QTV Checksum'
+else
+  bits=32
+  wine_native=/usr/lib/wine/wine
+  folder=$drive_c/"Program Files/QTV Checksum"
+  folder32=$folder
+  windows_folder='C:\Program Files\QTV Checksum'
+  windows_folder32=$windows_folder
+fi
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Runs a Wine program with its output in a file, never on ctest's pipe (Wine's background processes keep
+# the first program's output open). Usage: run LAUNCHER PROGRAM ARGS...; output in $out, status in $status.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+run() {
+  "$@" >"$out" 2>&1 </dev/null
+  status=$?
+  sed -i 's/\r$//' "$out"
+}
+
+windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+
+# A Unix exit status keeps the low 8 bits of the Windows one.
+low() { echo $(($1 & 255)); }
+
+# The last msiexec run's log; Wine's msiexec writes it in the ANSI code page, Windows' in UTF-16.
+msiexec_log() {
+  local log=$drive_c/qtv-msiexec.log
+  if [ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" = fffe ]; then
+    iconv -f UTF-16LE -t UTF-8 "$log"
+  else
+    cat "$log"
+  fi | tr -d '\r'
+}
+
+# Runs msiexec of the prefix's own bitness with a verbose log; shows the log's errors when the status is
+# not the expected one. Usage: msiexec EXPECTED-STATUS ARGS...
+msiexec() {
+  local expected=$1
+  shift
+  rm -f "$drive_c/qtv-msiexec.log"
+  run "$wine_native" msiexec "$@" /qn /l*v 'C:\qtv-msiexec.log'
+  cat "$out"
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  if [ "$status" -ne "$(low "$expected")" ]; then
+    fail "msiexec $* ended with $status, not $expected (as $(low "$expected"))"
+    [ -f "$drive_c/qtv-msiexec.log" ] && msiexec_log | grep -aiE 'error|return value [03]|fail' | head -40
+  fi
+}
+
+# Runs by_progid.vbs with a cscript of the given bitness through the one ProgID, on the text "a" and a
+# file holding "abc"; checks the host's bitness and the checksums.
+expect_checksums() {
+  local launcher=$1 host=$2
+  printf abc >"$drive_c/qtv-abc.txt"
+  run "$launcher" cscript //nologo "$(windows_path "$QTV_SCRIPTS/by_progid.vbs")" a 'C:\qtv-abc.txt'
+  cat "$out"
+  local expected="host $host
+e8b7be43 00620062 0cc175b9c0f1b6a831c399e269772661 86f7e437faa5a7fce15d1ddcb9eaeaea377667b8 ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb
+352441c2 024d0127 900150983cd24fb0d6963f7d28e17f72 a9993e364706816aba3e25717850c26c9cd0d89d ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad
+DONE"
+  [ "$status" -eq 0 ] && [ "$(cat "$out")" = "$expected" ] || fail "$host cscript: expected
+$expected"
+}
+
+expect_all_checksums() {
+  if [ "$arch" = x64 ]; then
+    expect_checksums /usr/lib/wine/wine64 AMD64
+  fi
+  expect_checksums /usr/lib/wine/wine x86
+}
+
+# The entries of the list of installed programs named after the product, in every view: "key name".
+installed_entries() {
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  LC_ALL=C awk '
+    /^\[/ { key = ""; if ($0 ~ /^\[Software\\\\(Wow6432Node\\\\)?Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\/) { key = $1 } ; next }
+    key != "" && /^"DisplayName"="QTV Checksum/ { sub(/^"DisplayName"=/, ""); print key " " $0 }
+  ' "$WINEPREFIX/system.reg"
+}
+
+expect_one_entry() {
+  local name=$1 entries
+  entries=$(installed_entries)
+  [ "$(echo "$entries" | grep -c .)" -eq 1 ] && grep -q "\"$name\"\$" <<<"$entries" ||
+    fail "the list of installed programs holds
+${entries:-nothing}
+and not exactly one entry \"$name\""
+}
+
+# Every file the package installs is there and is the built one.
+expect_files() {
+  local pair file source
+  local pairs=("$folder32/qtvchecksums100.ocx|$QTV_OCX32" "$folder32/qtvsum.dll|$QTV_ENGINE32"
+               "$folder/README.md|$QTV_README" "$folder/examples/checksum.vbs|$QTV_EXAMPLES/checksum.vbs")
+  [ "$arch" = x64 ] && pairs+=("$folder/qtvchecksums100.ocx|$QTV_OCX64" "$folder/qtvsum64.dll|$QTV_ENGINE64")
+  for pair in "${pairs[@]}"; do
+    IFS='|' read -r file source <<<"$pair"
+    [ -f "$file" ] || { fail "not installed: $file"; continue; }
+    cmp -s "$file" "$source" || fail "not the built file: $file"
+  done
+}
+
+# The registration facts the package wrote equal those regsvr32 wrote in the reference prefix, key for
+# key and value for value, in both registry views.
+expect_regsvr32_registration() {
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  # A folder written by Windows Installer ends with a backslash (the type library's HELPDIR), where
+  # regsvr32 writes none: Windows Installer cannot write it otherwise, and both name the same folder.
+  "$dump" "$WINEPREFIX/system.reg" "${roots[@]}" |
+    sed -E 's/^(V\t[a-z]+\tTypelib\\\{[^\t]*\}\\[0-9.]+\\HELPDIR\t@\t.*)\\$/\1/I' >"$out.package"
+  "$dump" "$reference/system.reg" "${roots[@]}" >"$out.regsvr32"
+  if [ ! -s "$out.regsvr32" ]; then
+    fail "the reference prefix holds no registration"
+  elif ! diff -u --label regsvr32 --label package "$out.regsvr32" "$out.package"; then
+    fail "the package's registration differs from what regsvr32 writes (- regsvr32, + package)"
+  fi
+  rm -f "$out.package" "$out.regsvr32"
+}
+
+# Nothing of the registration and no file or folder is left.
+expect_nothing_left() {
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  local left
+  left=$("$dump" "$WINEPREFIX/system.reg" "${roots[@]}")
+  [ -z "$left" ] || fail "left in the registry:
+$left"
+  for dir in "$folder" "$folder32"; do
+    [ ! -e "$dir" ] || fail "left behind: $dir $(find "$dir" 2>/dev/null | tr '\n' ' ')"
+  done
+  local entries
+  entries=$(installed_entries)
+  [ -z "$entries" ] || fail "left in the list of installed programs: $entries"
+}
+
+# A fresh prefix of the package's bitness.
+fresh_prefix() {
+  local prefix=$1 wine_bits=(QTV_WINE_BITS=32)
+  [ "$arch" = x64 ] && wine_bits=(QTV_WINE_BITS=64)
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  rm -rf "$prefix" "$prefix.lock" "$prefix.boot.log"
+  run env QTV_WINEPREFIX="$prefix" "${wine_bits[@]}" "$QTV_WINE_RUN" cmd /c exit
+  [ "$status" -eq 0 ] || { cat "$out"; fail "the prefix $prefix could not be made"; exit 1; }
+  WINEPREFIX=$prefix wineserver -w
+}
+
+package=$(windows_path "$QTV_MSI")
+newer=$QTV_MSI_PREFIX-1.0.1.msi
+
+case $step in
+install)
+  fresh_prefix "$WINEPREFIX"
+  msiexec 0 /i "$package"
+  expect_files
+  expect_one_entry "QTV Checksum 1.0.0"
+  ;;
+scripts)
+  # One script, unchanged, in each bitness the package serves, through the one ProgID.
+  expect_all_checksums
+  ;;
+registry)
+  # The reference: the same libraries at the same paths in a fresh prefix, each registered by the
+  # regsvr32 of its bitness, the 32-bit one first as the setup program does.
+  fresh_prefix "$reference"
+  mkdir -p "$reference/drive_c/${folder32#"$drive_c"/}" "$reference/drive_c/${folder#"$drive_c"/}"
+  cp "$QTV_OCX32" "$reference/drive_c/${folder32#"$drive_c"/}/qtvchecksums100.ocx"
+  WINEPREFIX=$reference run /usr/lib/wine/wine regsvr32 /s "$windows_folder32\\qtvchecksums100.ocx"
+  [ "$status" -eq 0 ] || { cat "$out"; fail "the 32-bit regsvr32 failed with $status"; }
+  if [ "$arch" = x64 ]; then
+    cp "$QTV_OCX64" "$reference/drive_c/${folder#"$drive_c"/}/qtvchecksums100.ocx"
+    WINEPREFIX=$reference run /usr/lib/wine/wine64 regsvr32 /s "$windows_folder\\qtvchecksums100.ocx"
+    [ "$status" -eq 0 ] || { cat "$out"; fail "the 64-bit regsvr32 failed with $status"; }
+  fi
+  WINEPREFIX=$reference wineserver -w
+  expect_regsvr32_registration
+  ;;
+repair)
+  # A deleted library and a registration undone by hand: a repair brings both back. It is the repair
+  # `msiexec /f` runs (REINSTALLMODE "omus": missing files, machine and user registry), asked for through
+  # its properties: Wine 8's msiexec cannot /f, neither a product code ("Product code treatment not
+  # implemented yet", status 1) nor a package (passed on as a product code: 1605, unknown product).
+  rm -f "$folder/qtvchecksums100.ocx"
+  run /usr/lib/wine/wine regsvr32 /u /s "$windows_folder32\\qtvchecksums100.ocx"
+  [ "$status" -eq 0 ] || { cat "$out"; fail "unregistering the 32-bit library failed with $status"; }
+  msiexec 0 /i "$package" REINSTALL=ALL REINSTALLMODE=omus
+  expect_files
+  expect_regsvr32_registration
+  expect_all_checksums
+  ;;
+upgrade)
+  # A newer version built from the same source replaces the installed one: one entry is left, the new
+  # one, and the registration is whole. The older package then refuses to downgrade it.
+  run "$QTV_MSI_SOURCES/build-msi.sh" "$newer" "$arch" 1.0.1 "$QTV_MSI_ROWS" "$QTV_MSI_UPGRADE_CODE" \
+    Ocx64="$QTV_OCX64" Engine64="$QTV_ENGINE64" Ocx32="$QTV_OCX32" Engine32="$QTV_ENGINE32" \
+    Readme="$QTV_README" Examples="$QTV_EXAMPLES"
+  [ "$status" -eq 0 ] || { cat "$out"; fail "the newer package could not be built"; exit 1; }
+  msiexec 0 /i "$(windows_path "$newer")"
+  expect_one_entry "QTV Checksum 1.0.1"
+  expect_files
+  expect_regsvr32_registration
+  expect_all_checksums
+  # ERROR_INSTALL_FAILURE: the launch condition that refuses a downgrade.
+  msiexec 1603 /i "$package"
+  expect_one_entry "QTV Checksum 1.0.1"
+  expect_files
+  ;;
+uninstall)
+  # The installed version is removed through its own package (the newer one where "upgrade" ran).
+  installed=$QTV_MSI
+  [ ! -f "$newer" ] || installed=$newer
+  msiexec 0 /x "$(windows_path "$installed")"
+  expect_nothing_left
+  rm -f "$newer"
+  if [ "$arch" = x64 ]; then
+    # The package for 32-bit Windows refuses 64-bit Windows, where it would leave 64-bit programs
+    # without the control.
+    msiexec 1603 /i "$(windows_path "$QTV_MSI32")"
+    expect_nothing_left
+  fi
+  if [ "$arch" = x86 ]; then
+    WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+    WINEPREFIX=$reference wineserver -k 2>/dev/null
+  fi
+  ;;
+setup-program-first)
+  # The package refuses to install over the setup program's installation, which keeps working and is
+  # still the setup program's (its uninstaller then removes everything).
+  expect_nothing_left
+  run wine "$(windows_path "$QTV_SETUP")" /S
+  cat "$out"
+  [ "$status" -eq 0 ] || fail "the setup program ended with $status"
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  msiexec 1603 /i "$package"
+  # It stopped at its launch conditions, having found the setup program's entry. (Wine's msiexec does
+  # not log the condition's message, which Windows' does.)
+  msiexec_log | grep -a '^Property(S): QTV_SETUP_PROGRAM = QTV Checksum 1.0.0$' >/dev/null ||
+    fail "the package did not find the setup program's entry"
+  [ "$(msiexec_log | grep -a '^Action start' | tail -1)" = "$(msiexec_log | grep -a '^Action start' | grep -a LaunchConditions | tail -1)" ] ||
+    fail "the package did not stop at its launch conditions: $(msiexec_log | grep -a '^Action start' | tail -1)"
+  [ -f "$folder/uninstall.exe" ] || fail "the setup program's uninstaller is gone"
+  entries=$(installed_entries)
+  [ "$(echo "$entries" | grep -c .)" -eq 1 ] && grep -q 'Uninstall\\\\QTVChecksum\]' <<<"$entries" ||
+    fail "not only the setup program's entry: ${entries:-nothing}"
+  expect_all_checksums
+  cp "$folder/uninstall.exe" "$drive_c/qtv-uninstall.exe"
+  run wine 'C:\qtv-uninstall.exe' /S '_?=C:\Program' 'Files\QTV' 'Checksum'
+  [ "$status" -eq 0 ] || { cat "$out"; fail "the setup program's uninstaller ended with $status"; }
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  rm -f "$drive_c/qtv-uninstall.exe"
+  expect_nothing_left
+  ;;
+package-first)
+  # The setup program refuses to install over the package's installation (1638: another version of this
+  # product is installed), which keeps its registration whole; the package then uninstalls cleanly.
+  msiexec 0 /i "$package"
+  run wine "$(windows_path "$QTV_SETUP")" /S
+  cat "$out"
+  [ "$status" -eq "$(low 1638)" ] || fail "the setup program ended with $status, not 1638 (as $(low 1638))"
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  [ ! -e "$folder/uninstall.exe" ] || fail "the setup program installed its uninstaller over the package"
+  expect_one_entry "QTV Checksum 1.0.0"
+  expect_files
+  expect_regsvr32_registration
+  expect_all_checksums
+  msiexec 0 /x "$package"
+  expect_nothing_left
+  WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+  WINEPREFIX=$reference wineserver -k 2>/dev/null
+  ;;
+*)
+  echo "unknown step $step" >&2
+  exit 2
+  ;;
+esac
+[ "$failures" -eq 0 ] || exit 1
+echo "$arch $step: ok"
