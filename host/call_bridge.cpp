@@ -41,6 +41,7 @@ std::int32_t Call(std::u16string_view command, std::u16string_view input, std::u
   const auto available = static_cast<std::int32_t>(std::min<std::size_t>(inputBytes.size() - 1, INT32_MAX));
   const std::int32_t result = platform::CallEntry(engine.EngineEntry, commandBytes.data(), inputBytes.data(),
                                                   outputBytes.data(), std::min(length, available));
+  // What comes back is blanks and hexadecimal digits, the same bytes in every code page.
   platform::FromAnsi(outputBytes, output);
   return result;
 }
