@@ -44,16 +44,20 @@ UniqueFile OpenRegularFile(std::u16string_view name) noexcept {
 }
 
 std::optional<std::u16string> NameInAnsiForm(std::u16string_view name) {
+  return NameInAnsiForm(name, GetACP());
+}
+
+std::optional<std::u16string> NameInAnsiForm(std::u16string_view name, unsigned codePage) {
   const std::optional<std::wstring> wide = SystemName(name);
   if (!wide) return std::nullopt;
-  if (windows::FitsPlainFunctions(*wide) && ToAnsiExactly(name)) return std::u16string(name);
+  if (windows::FitsPlainFunctions(*wide) && ToAnsiExactly(name, codePage)) return std::u16string(name);
   // The short name of every part of the path that has one: plain ASCII where the file system makes
   // short names, and short enough for the ANSI functions. It names the same file, so it is used only
   // when it converts exactly as well.
   const std::optional<std::wstring> shortName = windows::ShortForm(*wide);
   if (!shortName) return std::nullopt;
   std::u16string result(shortName->begin(), shortName->end());
-  if (!ToAnsiExactly(result)) return std::nullopt;
+  if (!ToAnsiExactly(result, codePage)) return std::nullopt;
   return result;
 }
 

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "host_test_support.h"
+#include "platform/input_file.h"
 #include "platform/library.h"
 
 #ifdef _WIN32
@@ -25,11 +26,14 @@ struct Call {
   std::int32_t result;
   std::u16string output;
 };
-Call Bridge(const std::u16string& commandWord, const std::u16string& text, std::int32_t length) {
+// On Windows a code page may be given: the call as a system with that ANSI code page makes it.
+template <typename... CodePage>
+Call Bridge(const std::u16string& commandWord, const std::u16string& text, std::int32_t length,
+            CodePage... codePage) {
   std::u16string command = commandWord;
   std::u16string input = text;
   std::u16string output = OutputArea();
-  const std::int32_t result = CallEngine(command, input, output, length);
+  const std::int32_t result = CallEngine(command, input, output, length, codePage...);
   return {result, output};
 }
 
@@ -83,7 +87,8 @@ TEST_F(CallBridgeTest, TextsTravelInTheAnsiCodePage) {
     const Call call = Bridge(u"sha1string", text, static_cast<std::int32_t>(bytes.size()));
     EXPECT_EQ(call.output.substr(0, 40), EngineOver("sha1string", bytes));
   }
-  // A lone surrogate has no ANSI form on any system: it travels as "?".
+  // A lone surrogate has no form in this system's code page: it travels as "?" (in UTF-8 on Windows, as
+  // U+FFFD).
   EXPECT_EQ(Bridge(u"md5string", u"a\xD800z", 3).output.substr(0, 32),
             Bridge(u"md5string", u"a?z", 3).output.substr(0, 32));
 }
@@ -105,6 +110,27 @@ TEST_F(CallBridgeTest, ALengthBeyondTheTextCountsTheTextsBytes) {
   EXPECT_EQ(negative.result, 0);
   EXPECT_EQ(negative.output, OutputArea() + u'\0');
 }
+
+#ifdef _WIN32
+// On a system whose ANSI code page is UTF-8 or double-byte, Length counts the bytes of that code page:
+// all of them at most, and a cut may fall inside a character, as it does in the engine.
+TEST_F(CallBridgeTest, LengthCountsTheBytesOfTheSystemsCodePage) {
+  EnsureEngineLoaded();
+  const std::u16string text = u"\u65e5\u672ca\xD800";
+  const std::pair<unsigned, std::string> pages[] = {
+      {65001, std::string("\xe6\x97\xa5\xe6\x9c\xac") + "a\xef\xbf\xbd"},
+      {932, std::string("\x93\xfa\x96\x7b") + "a?"},
+      {936, std::string("\xc8\xd5\xb1\xbe") + "a?"}};
+  for (const auto& [codePage, bytes] : pages) {
+    for (const std::int32_t length : {1, 2, 3, 4, 5, 7, 8, 100}) {
+      const std::string counted = bytes.substr(0, static_cast<std::size_t>(length));
+      EXPECT_EQ(Bridge(u"md5string", text, length, codePage).output.substr(0, 32),
+                EngineOver("md5string", counted))
+          << "code page " << codePage << ", length " << length;
+    }
+  }
+}
+#endif
 
 TEST_F(CallBridgeTest, FileNamesArriveWithTwoNuls) {
   EnsureEngineLoaded();
@@ -209,6 +235,31 @@ TEST_F(FileCheckTest, NamesAreLookedAtExactlyAsGiven) {
   EXPECT_TRUE(CanReadFile(Text(root_) + u"/a?b"));
 #endif
 }
+
+#ifdef _WIN32
+// The engine of a system with another ANSI code page gets the name itself where it converts exactly
+// there, else the file's short name, else nothing: in UTF-8 every name but one with an unpaired
+// surrogate; in a double-byte code page never a name with a best fit (the yen sign's is "\").
+TEST_F(FileCheckTest, TheEngineGetsAnExactNameInEveryCodePage) {
+  const std::u16string folder = Text(root_) + u"\\", inAll = folder + u"\u65e5\u672c.txt";
+  for (const std::u16string& name : {inAll, folder + u"a\u0142.txt", folder + u"\u00a5.txt"}) {
+    std::ofstream(fs::path(name), std::ios::binary) << "x";
+    std::wstring shortName(600, L'\0');
+    shortName.resize(GetShortPathNameW(fs::path(name).c_str(), shortName.data(), 600));
+    const std::u16string shortForm(shortName.begin(), shortName.end());
+    for (const unsigned codePage : {65001u, 932u, 936u}) {
+      const auto expected = codePage == 65001 || name == inAll        ? std::optional(name)
+                            : !shortForm.empty() && shortForm != name ? std::optional(shortForm)
+                                                                      : std::nullopt;
+      EXPECT_EQ(platform::NameInAnsiForm(name, codePage), expected)
+          << "code page " << codePage << ", " << platform::ToAnsi(name);
+      // Its U+FFFD form would name another file.
+      EXPECT_EQ(platform::NameInAnsiForm(folder + u"a\xD800.txt", codePage), std::nullopt)
+          << "code page " << codePage;
+    }
+  }
+}
+#endif
 
 TEST_F(FileCheckTest, AFileHeldWithoutReadSharingFails) {
   const fs::path path = root_ / "held.txt";

@@ -2,6 +2,7 @@
 // characters at any place: the ASCII run is converted in blocks, the rest one character at a time.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/text.h"
@@ -77,7 +78,37 @@ TEST(TextConversionTest, ExactConversionRefusesEveryStandIn) {
 #endif
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Systems whose ANSI code page is UTF-8 or double-byte, whatever the code page of this one: the bytes
+// each gives a text, and whether a name has an exact form there.
+TEST(TextConversionTest, EachCodePageGivesItsOwnBytesAndExactForms) {
+  constexpr unsigned kUtf8 = 65001, kJapanese = 932, kChinese = 936;
+  struct Case {
+    unsigned codePage;
+    std::u16string text;
+    std::string bytes;
+    bool exact;
+  };
+  const Case cases[] = {
+      {kUtf8, u"\u65e5\u672c", "\xe6\x97\xa5\xe6\x9c\xac", true},
+      {kUtf8, u"a\u0142\u00a5\U0001F600", "a\xc5\x82\xc2\xa5\xf0\x9f\x98\x80", true},
+      // An unpaired surrogate is U+FFFD in a text, and leaves a name without an exact form.
+      {kUtf8, u"a\xD800z", "a\xef\xbf\xbdz", false},
+      {kJapanese, u"\u65e5\u672c", "\x93\xfa\x96\x7b", true},
+      {kJapanese, u"\u8868\uff71", "\x95\x5c\xb1", true}, // a trail byte that is "\", a one-byte kana
+      {kJapanese, u"\u00a5", "\\", false},                // the yen sign's best fit is "\"
+      {kJapanese, u"\U0001F600\xD800", "???", false},     // one "?" for each unit without a form
+      {kChinese, u"\u65e5\u672c\u20ac", "\xc8\xd5\xb1\xbe\x80", true},
+      {kChinese, u"\u00e9\u00a5", "\xa8\xa6\xa3\xa4", false}, // "\u00e9" is there, "\u00a5" a best fit
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = ToAnsi(c.text, c.codePage);
+    EXPECT_EQ(bytes, c.bytes) << "code page " << c.codePage << ", " << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(ToAnsiExactly(c.text, c.codePage), c.exact ? std::optional(c.bytes) : std::nullopt)
+        << "code page " << c.codePage << ", " << ::testing::PrintToString(c.bytes);
+  }
+}
+#else
 TEST(TextConversionTest, DamagedUtf8AfterAnAsciiRunBecomesOneReplacementPerByte) {
   for (std::size_t at : {0u, 15u, 16u, 17u, 32u}) {
     const std::string bytes = std::string(at, 'a') + "\xff\xc3" + "z";
