@@ -53,11 +53,9 @@ std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, 
   return Call(command, input, output, length);
 }
 
-#ifdef _WIN32
 std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
                         std::int32_t length, unsigned codePage) {
   return Call(command, input, output, length, codePage);
 }
-#endif
 
 } // namespace qtv::host

@@ -52,12 +52,10 @@ bool CreateFolderPath(const platform::NativePath& folder);
 // and returns 0 without calling the engine when it is not loaded or its entry is missing.
 std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
                         std::int32_t length);
-#ifdef _WIN32
 // The same as on a system whose ANSI code page is `codePage`: the texts travel, and `length` counts, in
-// that code page's bytes.
+// that code page's bytes (the first form takes the system's).
 std::int32_t CallEngine(std::u16string_view command, std::u16string_view input, std::u16string& output,
                         std::int32_t length, unsigned codePage);
-#endif
 
 // The input file checks (input_file_checks.cpp).
 

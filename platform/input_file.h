@@ -23,9 +23,7 @@ UniqueFile OpenRegularFile(std::u16string_view name) noexcept;
 // file's short name when it has one that fits and has an exact ANSI form; else nothing. Never a name
 // that converts to another file's.
 std::optional<std::u16string> NameInAnsiForm(std::u16string_view name);
-#ifdef _WIN32
-// The same for the engine of a system whose ANSI code page is `codePage`.
+// The same for the engine of a system whose ANSI code page is `codePage` (on Linux, always UTF-8).
 std::optional<std::u16string> NameInAnsiForm(std::u16string_view name, unsigned codePage);
-#endif
 
 } // namespace qtv::platform

@@ -18,14 +18,13 @@ std::string ToAnsi(std::u16string_view text);
 // names, where a near form would name another file.
 std::optional<std::string> ToAnsiExactly(std::u16string_view text);
 
-#ifdef _WIN32
-// The two conversions above in the Windows code page `codePage`; those forms take the system's ANSI code
-// page, GetACP(). Windows may have a double-byte ANSI code page (932, 936) or UTF-8 (65001, "Use Unicode
-// UTF-8 for worldwide language support"); in UTF-8 every character has a form of its own, and an unpaired
-// surrogate becomes U+FFFD in texts and gives names no exact form.
+// The two conversions above in the code page `codePage`; those forms take the system's ANSI code page.
+// Windows may have a double-byte ANSI code page (932, 936) or UTF-8 (65001, "Use Unicode UTF-8 for
+// worldwide language support"); in UTF-8 every character has a form of its own, and an unpaired
+// surrogate becomes U+FFFD in texts and gives names no exact form. Linux has one encoding, UTF-8, and
+// converts to it whatever code page is named.
 std::string ToAnsi(std::u16string_view text, unsigned codePage);
 std::optional<std::string> ToAnsiExactly(std::u16string_view text, unsigned codePage);
-#endif
 
 void FromAnsi(std::string_view bytes, std::u16string& text);
 

@@ -41,4 +41,8 @@ std::optional<std::u16string> NameInAnsiForm(std::u16string_view name) {
   return std::u16string(name);
 }
 
+std::optional<std::u16string> NameInAnsiForm(std::u16string_view name, unsigned /*codePage*/) {
+  return NameInAnsiForm(name);
+}
+
 } // namespace qtv::platform

@@ -84,6 +84,12 @@ std::optional<std::string> ToAnsiExactly(std::u16string_view text) {
   return ToAnsi(text);
 }
 
+std::string ToAnsi(std::u16string_view text, unsigned /*codePage*/) { return ToAnsi(text); }
+
+std::optional<std::string> ToAnsiExactly(std::u16string_view text, unsigned /*codePage*/) {
+  return ToAnsiExactly(text);
+}
+
 void FromAnsi(std::string_view bytes, std::u16string& text) {
   // Every byte gives at most one unit (a four-byte character gives two), so the text is sized once
   // and cut to what was written.
