@@ -48,11 +48,11 @@ sub register_of {
 
 # The latest of the values read, as [cycle, [node, hop]].
 sub latest {
-  my ($best, $source) = (0, undef);
+  my ($best, $source, $any) = (0, undef, 0);
   for my $input (@_) {
     next unless defined $input;
     my ($cycle, $link) = @$input;
-    ($best, $source) = ($cycle, $link) if !defined $source || $cycle > $best;
+    ($best, $source, $any) = ($cycle, $link, 1) if !$any || $cycle > $best;
   }
   return ($best, $source);
 }
@@ -178,7 +178,8 @@ while (my $line = <STDIN>) {
     push @inputs, value_of($destination) if !$writesOnly || @operands == 1;
   }
   my ($cycle, $source) = latest(@inputs);
-  $cycle += $kOperation;
+  # A load or a store is the memory's latency alone; every other operation takes one cycle.
+  $cycle += $kOperation unless $mnemonic =~ /^mov/ && grep { is_memory($_) } @operands;
   if (is_memory($destination) && $mnemonic !~ /^lea/) {
     store($destination, $cycle, $source);
   } else {
