@@ -106,10 +106,15 @@ done
 
 # The engines as built: SHA256Transform from the digest library's object, the code the engine links.
 echo "== building the linux and win32 engines" >&2
-for preset in linux win32; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target qtvsum >/dev/null
-done
+build() { # preset, target
+  { cmake --preset "$1" && cmake --build --preset "$1" --target "$2"; } >"$work/build-$1.log" 2>&1 || {
+    cat "$work/build-$1.log" >&2
+    echo "sha256-static: building $2 in $1 failed" >&2
+    exit 1
+  }
+}
+build linux qtvsum
+build win32 qtvsum
 block_function() { # object, output
   objdump -d --no-show-raw-insn "$1" |
     awk '/SHA256Transform.*>:$/ { p = 1; next } p && /^$/ { exit } p' |
@@ -167,7 +172,7 @@ done
 [ "$calibrate" = 1 ] || exit 0
 echo
 echo "== measuring the 64-bit engine (engine_bench, SHA-256 on 1 MiB, best of 60 interleaved)" >&2
-cmake --build --preset linux --target engine_bench >/dev/null
+build linux engine_bench
 measured=$(build/linux/bin/engine_bench --benchmark_filter='(sha256string|openssl_SHA256)/1MiB' 2>/dev/null |
   awk '/^SHA-256 string 1 MiB \/ OpenSSL scalar/ { print $(NF - 3) }')
 [ -n "$measured" ] || { echo "sha256-static: engine_bench gave no SHA-256 ratio" >&2; exit 1; }
