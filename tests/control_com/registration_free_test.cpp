@@ -117,6 +117,33 @@ TEST(RegistrationFree, CreatedByProgIdAndClassCalledLateAndEarlyBoundWithEvents)
   ExpectErrorEvent(control.get(), sink);
 }
 
+// What the thread of the other apartment did with the control handed to it in `stream`.
+struct CrossingWork {
+  IStream* stream = nullptr;
+  HRESULT unmarshalled = E_FAIL;
+  bool proxied = false;
+  std::wstring early, late;
+};
+
+DWORD WINAPI CallFromTheOtherApartment(void* argument) {
+  auto& done = *static_cast<CrossingWork*>(argument);
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    ComPtr<IQTVChecksum> remote;
+    done.unmarshalled = CoGetInterfaceAndReleaseStream(done.stream, kInterfaceId, Out(remote));
+    if (SUCCEEDED(done.unmarshalled)) {
+      done.proxied = static_cast<bool>(Query<IUnknown>(*remote.get(), IID_IMarshal)) ||
+                     static_cast<bool>(Query<IUnknown>(*remote.get(), IID_IClientSecurity));
+      done.early = Md5Early(remote.get());
+      done.late = Md5Late(remote.get());
+      EventSink sink;
+      ExpectErrorEvent(remote.get(), sink);
+    }
+  }
+  CoUninitialize();
+  return 0;
+}
+
 // The control lives in this thread's apartment; a thread of the multithreaded apartment calls it and
 // receives its event through proxies, while this thread serves the calls.
 TEST(RegistrationFree, CallsAndEventsCrossApartments) {
@@ -127,32 +154,9 @@ TEST(RegistrationFree, CallsAndEventsCrossApartments) {
   ComPtr<IStream> stream;
   ASSERT_EQ(S_OK, CoMarshalInterThreadInterfaceInStream(kInterfaceId, control.get(), Out(stream)));
 
-  struct Work {
-    IStream* stream = nullptr;
-    HRESULT unmarshalled = E_FAIL;
-    bool proxied = false;
-    std::wstring early, late;
-  } work;
+  CrossingWork work;
   work.stream = stream.release();
-  const auto run = [](void* argument) -> DWORD {
-    auto& done = *static_cast<Work*>(argument);
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    {
-      ComPtr<IQTVChecksum> remote;
-      done.unmarshalled = CoGetInterfaceAndReleaseStream(done.stream, kInterfaceId, Out(remote));
-      if (SUCCEEDED(done.unmarshalled)) {
-        done.proxied = static_cast<bool>(Query<IUnknown>(*remote.get(), IID_IMarshal)) ||
-                       static_cast<bool>(Query<IUnknown>(*remote.get(), IID_IClientSecurity));
-        done.early = Md5Early(remote.get());
-        done.late = Md5Late(remote.get());
-        EventSink sink;
-        ExpectErrorEvent(remote.get(), sink);
-      }
-    }
-    CoUninitialize();
-    return 0;
-  };
-  HANDLE thread = CreateThread(nullptr, 0, run, &work, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, CallFromTheOtherApartment, &work, 0, nullptr);
   ASSERT_NE(nullptr, thread);
   DWORD index = 0;
   // Waiting serves the other apartment's calls into this one.
