@@ -1,5 +1,6 @@
 ; The Windows installer: both control libraries with their engines, the examples and the README.
 ;   makensis -DVERSION=1.0.0 -DOCX32=... -DOCX64=... -DENGINE32=... -DENGINE64=... -DREADME=... -DEXAMPLES=folder
+;            -DMANIFEST32=... -DMANIFEST64=... (each library's assembly manifest)
 ;            -DOUTFILE=... -DMSI_UPGRADE_CODE=GUID [-DSIGN_SCRIPT=... (see below)] qtvchecksum.nsi
 ; On 64-bit Windows the 64-bit control library goes to "Program Files\QTV Checksum" and the 32-bit one to
 ; "Program Files (x86)\QTV Checksum", each registered by the regsvr32 of its own bitness; on 32-bit Windows
@@ -13,6 +14,7 @@ Unicode true
 !define PUBLISHER "QTV Software"
 !define FOLDER "QTV Checksum"
 !define CONTROL "qtvchecksums100.ocx"
+!define CONTROL_MANIFEST "qtvchecksums100.manifest"
 !define ENGINE32_FILE "qtvsum.dll"
 !define ENGINE64_FILE "qtvsum64.dll"
 !define UNINSTALLER "uninstall.exe"
@@ -112,6 +114,7 @@ Section "Install"
 
   SetOutPath "$Folder32"
   File "/oname=${CONTROL}" "${OCX32}"
+  File "/oname=${CONTROL_MANIFEST}" "${MANIFEST32}"
   File "/oname=${ENGINE32_FILE}" "${ENGINE32}"
   !insertmacro RunRegsvr32 32 /s "$Folder32\${CONTROL}"
   ${If} $0 != 0
@@ -121,6 +124,7 @@ Section "Install"
   ${If} ${RunningX64}
     SetOutPath "$INSTDIR"
     File "/oname=${CONTROL}" "${OCX64}"
+    File "/oname=${CONTROL_MANIFEST}" "${MANIFEST64}"
     File "/oname=${ENGINE64_FILE}" "${ENGINE64}"
     !insertmacro RunRegsvr32 64 /s "$INSTDIR\${CONTROL}"
     ${If} $0 != 0
@@ -138,10 +142,12 @@ Section "Uninstall"
   ${If} ${RunningX64}
     !insertmacro RunRegsvr32 64 "/u /s" "$INSTDIR\${CONTROL}"
     Delete /REBOOTOK "$INSTDIR\${CONTROL}"
+    Delete /REBOOTOK "$INSTDIR\${CONTROL_MANIFEST}"
     Delete /REBOOTOK "$INSTDIR\${ENGINE64_FILE}"
   ${EndIf}
   !insertmacro RunRegsvr32 32 "/u /s" "$Folder32\${CONTROL}"
   Delete /REBOOTOK "$Folder32\${CONTROL}"
+  Delete /REBOOTOK "$Folder32\${CONTROL_MANIFEST}"
   Delete /REBOOTOK "$Folder32\${ENGINE32_FILE}"
   ${If} $Folder32 != $INSTDIR
     RMDir /REBOOTOK "$Folder32"

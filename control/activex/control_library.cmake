@@ -43,3 +43,23 @@ target_link_libraries(qtvchecksums100 PRIVATE oleaut32 ole32 uuid user32 gdi32)
 target_link_libraries(qtvchecksums100 PRIVATE qtv_about_resources)
 # The entry points are stdcall; the .def names them undecorated.
 target_link_options(qtvchecksums100 PRIVATE -Wl,--enable-stdcall-fixup)
+
+# The assembly manifest beside the library (NAME.manifest beside NAME.ocx), with which programs use the
+# control unregistered, and the manifest of such a program: written from the built library by a Windows
+# program run through the emulator, from the same facts registration writes.
+add_executable(qtv_manifest_writer ${qtv_com_dir}/manifest_writer.cpp)
+set_target_properties(qtv_manifest_writer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+target_include_directories(qtv_manifest_writer PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(qtv_manifest_writer PRIVATE oleaut32 ole32 uuid qtv_warnings qtv_static_program)
+set(QTV_CONTROL_MANIFEST ${QTV_BINARY_FOLDER}/qtvchecksums100.manifest)
+set(QTV_PROGRAM_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/program.exe.manifest)
+file(RELATIVE_PATH program_manifest ${QTV_BINARY_FOLDER} ${QTV_PROGRAM_MANIFEST})
+add_custom_command(OUTPUT ${QTV_CONTROL_MANIFEST} ${QTV_PROGRAM_MANIFEST}
+  COMMAND qtv_manifest_writer $<TARGET_FILE_NAME:qtvchecksums100> qtvchecksums100.manifest ${program_manifest}
+  WORKING_DIRECTORY ${QTV_BINARY_FOLDER}
+  DEPENDS qtv_manifest_writer qtvchecksums100
+  COMMENT "Writing the assembly manifest qtvchecksums100.manifest"
+  VERBATIM)
+add_custom_target(qtv_control_manifest ALL DEPENDS ${QTV_CONTROL_MANIFEST} ${QTV_PROGRAM_MANIFEST})
+set(QTV_CONTROL_MANIFEST ${QTV_CONTROL_MANIFEST} PARENT_SCOPE)
+set(QTV_PROGRAM_MANIFEST ${QTV_PROGRAM_MANIFEST} PARENT_SCOPE)

@@ -2,7 +2,7 @@
 # Builds one Windows Installer package from qtvchecksum.wxs with wixl.
 #   build-msi.sh OUTPUT x64|x86 VERSION ROWSDIR UPGRADECODE NAME=VALUE...
 # ROWSDIR holds the registration rows (registry-rows.sh); the NAME=VALUE pairs name the files (Ocx64,
-# Engine64, Ocx32, Engine32, Readme, Examples). The product code is derived from the upgrade code, the
+# Manifest64, Engine64, Ocx32, Manifest32, Engine32, Readme, Examples). The product code is derived from the upgrade code, the
 # package's architecture and the version: each version (and each of the two packages) has its own, and
 # building the same version again gives the same one, as inventory tools expect of a release. QTV_WIXL
 # names wixl when it is not the one on the PATH.

@@ -84,6 +84,7 @@ install)
   [ "$status" -eq 0 ] || fail "the silent installer ended with $status"
   wait_for_wine
   for file in "$folder64/qtvchecksums100.ocx" "$folder32/qtvchecksums100.ocx" "$folder64/README.md" \
+              "$folder64/qtvchecksums100.manifest" "$folder32/qtvchecksums100.manifest" \
               "$folder64/examples/checksum.vbs" "$folder64/uninstall.exe"; do
     [ -f "$file" ] || fail "not installed: $file"
   done
@@ -226,15 +227,17 @@ nothing-left)
   wineserver -k 2>/dev/null
   ;;
 zip)
-  # The zip for registering by hand: each bitness's control library with its own engine in its own
-  # folder, the README and the example, and nothing else.
+  # The zip for registering by hand or using unregistered: each bitness's control library with its own
+  # engine and assembly manifest in its own folder, the README and the example, and nothing else.
   unpacked=$(mktemp -d)
   zip=$(realpath "$QTV_ZIP")
   (cd "$unpacked" && cmake -E tar xf "$zip") || fail "cannot unpack $QTV_ZIP"
   root=qtvchecksum-1.0.0
   listing=$(cd "$unpacked" && find . -type f | sort)
-  expected="./$root/32-bit/qtvchecksums100.ocx
+  expected="./$root/32-bit/qtvchecksums100.manifest
+./$root/32-bit/qtvchecksums100.ocx
 ./$root/32-bit/qtvsum.dll
+./$root/64-bit/qtvchecksums100.manifest
 ./$root/64-bit/qtvchecksums100.ocx
 ./$root/64-bit/qtvsum64.dll
 ./$root/README.md
@@ -247,6 +250,10 @@ $expected"
               64-bit/qtvchecksums100.ocx:pei-x86-64 64-bit/qtvsum64.dll:pei-x86-64; do
     file=$unpacked/$root/${pair%%:*}
     objdump -f "$file" 2>/dev/null | grep -q "file format ${pair##*:}$" || fail "${pair%%:*} is not ${pair##*:}"
+  done
+  for pair in 32-bit:x86 64-bit:amd64; do
+    grep -q "processorArchitecture=\"${pair##*:}\"" "$unpacked/$root/${pair%%:*}/qtvchecksums100.manifest" ||
+      fail "the manifest in ${pair%%:*} is not for ${pair##*:}"
   done
   cmp -s "$unpacked/$root/32-bit/qtvsum.dll" "$QTV_ENGINE32" || fail "the zip's 32-bit engine is not the built one"
   cmp -s "$unpacked/$root/64-bit/qtvsum64.dll" "$QTV_ENGINE64" || fail "the zip's 64-bit engine is not the built one"

@@ -228,6 +228,7 @@ upgrade)
   # one, and the registration is whole. The older package then refuses to downgrade it.
   run "$QTV_MSI_SOURCES/build-msi.sh" "$newer" "$arch" 1.0.1 "$QTV_MSI_ROWS" "$QTV_MSI_UPGRADE_CODE" \
     Ocx64="$QTV_OCX64" Engine64="$QTV_ENGINE64" Ocx32="$QTV_OCX32" Engine32="$QTV_ENGINE32" \
+    Manifest64="$(dirname "$QTV_OCX64")/qtvchecksums100.manifest" Manifest32="$(dirname "$QTV_OCX32")/qtvchecksums100.manifest" \
     Readme="$QTV_README" Examples="$QTV_EXAMPLES"
   [ "$status" -eq 0 ] || { cat "$out"; fail "the newer package could not be built"; exit 1; }
   msiexec 0 /i "$(windows_path "$newer")"
