@@ -98,10 +98,11 @@ classes=('CLSID\{9A683826-46E8-4242-9451-59DAAEF3F2B7}' 'QTVChecksum100.QTVCheck
 user_classes() { "$QTV_MSI_SOURCES/registry-dump.sh" "$WINEPREFIX/user.reg" "${classes[@]}"; }
 user_entry() { grep -A8 -F '[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QTVChecksum]' "$WINEPREFIX/user.reg"; }
 
-# HKEY_LOCAL_MACHINE as Wine saved it, without the times it keeps of each key's last change.
+# HKEY_LOCAL_MACHINE as Wine saved it, without the times it keeps: each key's last change, and the time
+# its display driver last started (DriverDateData of the display adapter), written whenever a desktop starts.
 machine_registry() {
   wait_for_wine
-  sed -E -e 's/^(\[.*\]) [0-9]+$/\1/' -e '/^#time=/d' "$WINEPREFIX/system.reg"
+  sed -E -e 's/^(\[.*\]) [0-9]+$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' "$WINEPREFIX/system.reg"
 }
 expect_machine_registry_unchanged() {
   machine_registry >"$out.machine"
