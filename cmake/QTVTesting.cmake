@@ -37,11 +37,12 @@ function(qtv_add_gtest name)
     PROPERTIES ${properties})
 endfunction()
 
-# qtv_add_com_client(name LABEL label FIXTURE fixture SOURCES ... [LIBRARIES ...])
+# qtv_add_com_client(name LABEL label FIXTURE fixture SOURCES ... [LIBRARIES ...] [PROPERTIES ...])
 # A Windows program that uses the registered control library as its clients do; each of its test cases
-# becomes a ctest test named <label>.<case> that needs the given fixture. It runs detached under Wine.
+# becomes a ctest test named <label>.<case> that needs the given fixture, with the further test
+# properties given. It runs detached under Wine.
 function(qtv_add_com_client name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LABEL;FIXTURE" "SOURCES;LIBRARIES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LABEL;FIXTURE" "SOURCES;LIBRARIES;PROPERTIES")
   add_executable(${name} ${arg_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest_main ole32 oleaut32 uuid qtv_warnings
@@ -54,5 +55,5 @@ function(qtv_add_com_client name)
     DISCOVERY_TIMEOUT 60
     TEST_PREFIX ${arg_LABEL}.
     WORKING_DIRECTORY ${QTV_BINARY_FOLDER}
-    PROPERTIES TIMEOUT 120 LABELS ${arg_LABEL} FIXTURES_REQUIRED ${arg_FIXTURE})
+    PROPERTIES TIMEOUT 120 LABELS ${arg_LABEL} FIXTURES_REQUIRED ${arg_FIXTURE} ${arg_PROPERTIES})
 endfunction()

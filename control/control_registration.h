@@ -3,7 +3,13 @@
 // programmatic identifiers and the class's miscellaneous status. The identifiers were chosen once and
 // never change, or hosts that stored them stop finding the control.
 //
-// The resource compiler reads this header too; it sees only the resource numbers.
+// The resource compiler reads this header too; it sees only the resource numbers and the version.
+
+// The control library's version, as its version record and its assembly manifest state it.
+#define QTV_CONTROL_VERSION_MAJOR 1
+#define QTV_CONTROL_VERSION_MINOR 0
+#define QTV_CONTROL_VERSION_BUILD 0
+#define QTV_CONTROL_VERSION_REVISION 0
 
 #define QTV_TYPE_LIBRARY_RESOURCE 1
 #define QTV_TOOLBOX_BITMAP_RESOURCE 30000
@@ -43,6 +49,15 @@ inline constexpr char16_t kThreadingModel[] = u"Apartment";
 // Recompose on resize, can't link inside, inside-out, activate when visible, invisible at run time,
 // set client site first.
 inline constexpr std::uint32_t kMiscStatus = 0x20591;
+
+// The system's proxy/stubs that carry the interfaces across apartments and processes, registered or
+// named in an assembly manifest: the type library marshaller for the dual interface,
+// {00020424-0000-0000-C000-000000000046}, and the dispatch marshaller for the event dispinterface,
+// {00020420-0000-0000-C000-000000000046}, as the system's type library registration chooses them.
+inline constexpr Guid kTypeLibraryMarshaller = {
+    0x00020424, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr Guid kDispatchMarshaller = {
+    0x00020420, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 inline constexpr int kTypeLibraryResource = QTV_TYPE_LIBRARY_RESOURCE;
 inline constexpr int kToolboxBitmapResource = QTV_TOOLBOX_BITMAP_RESOURCE;

@@ -1,4 +1,5 @@
-// The four entry points of the control library as an in-process component server.
+// The entry points of the control library as an in-process component server: the four of every such
+// server, and DllInstall for registering without an administrator (regsvr32 /n /i:user).
 #include <windows.h>
 
 #include <olectl.h>
@@ -16,3 +17,7 @@ STDAPI DllCanUnloadNow() { return qtv::com::module::ReleaseIfUnused() ? S_OK : S
 STDAPI DllRegisterServer() { return qtv::com::RegisterServer(); }
 
 STDAPI DllUnregisterServer() { return qtv::com::UnregisterServer(); }
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+  return qtv::com::Install(install != FALSE, commandLine);
+}

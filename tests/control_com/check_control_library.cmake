@@ -1,5 +1,5 @@
 # Checks what the control library shows to the outside: exactly the four entry points of a component
-# server, and only system libraries imported.
+# server and DllInstall, and only system libraries imported.
 #   cmake -DLIBRARY=... -DOBJDUMP=... -P check_control_library.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -8,7 +8,7 @@ endif()
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([^\n]+\n)*)" table "${dump}")
 string(REGEX MATCHALL "\\] [A-Za-z_@0-9]+" exports "${CMAKE_MATCH_1}")
 string(REPLACE "] " "" exports "${exports}")
-if(NOT exports STREQUAL "DllCanUnloadNow;DllGetClassObject;DllRegisterServer;DllUnregisterServer")
+if(NOT exports STREQUAL "DllCanUnloadNow;DllGetClassObject;DllInstall;DllRegisterServer;DllUnregisterServer")
   message(FATAL_ERROR "${LIBRARY}: exports are '${exports}'")
 endif()
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
