@@ -273,14 +273,17 @@ Function ModePageLeave
 FunctionEnd
 
 Function un.onInit
-  ; The installation for the current user alone is the one whose entry names this uninstaller's folder.
+  ; The installation for the current user alone is the one whose entry names this uninstaller's folder,
+  ; or, reached by another name of that folder, the one with a folder for each bitness beside it, which
+  ; an installation for all users never has.
   StrCpy $Mode AllUsers
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 != ""
-  ${AndIf} $0 == $INSTDIR
+  ${If} $0 == $INSTDIR
+  ${AndIf} $0 != ""
+  ${OrIf} ${FileExists} "$INSTDIR\32-bit\${CONTROL}"
     StrCpy $Mode CurrentUser
   ${EndIf}
   !insertmacro ChooseFolders

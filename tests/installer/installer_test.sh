@@ -126,9 +126,10 @@ setup() {
   [ "$status" -eq $((expected & 255)) ] || fail "the setup program with /S $* ended with $status, not $expected (as $((expected & 255)))"
 }
 
-# Runs an uninstaller silently as the list of installed programs runs it (it goes on as a copy of itself).
+# Runs an uninstaller silently as the list of installed programs runs it, by its path in C:\ (it goes on
+# as a copy of itself).
 uninstall() {
-  run wine "$(windows_path "$1")" /S
+  run wine "C:$(echo "${1#"$drive_c"}" | tr / '\\')" /S
   cat "$out"
   wait_for_wine
   [ "$status" -eq 0 ] || fail "$1 /S ended with $status"
