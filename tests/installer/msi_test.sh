@@ -233,10 +233,13 @@ expect_nothing_left() {
 $left"
   left=$(grep -ai '^\[Software\\\\\(Wow6432Node\\\\\)\?QTV Software' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg")
   [ -z "$left" ] || fail "the folders' keys are left: $left"
-  for dir in "$folder" "$folder32" "$docs" "$(dirname "$folder")"; do
-    [[ $dir == */"Program Files" || $dir == */"Program Files (x86)" || $dir == */Programs ]] && continue
+  for dir in "$folder" "$folder32" "$docs"; do
     [ ! -e "$dir" ] || fail "left behind: $dir $(find "$dir" 2>/dev/null | tr '\n' ' ')"
   done
+  # The chosen folders' parent is the administrator's (Windows Installer made it only because it was
+  # missing, and keeps it, empty).
+  [ -z "$(find "$(dirname "$folder")" -mindepth 1 2>/dev/null)" ] || [[ $kind != *-folders ]] ||
+    fail "left in the chosen folders' parent: $(find "$(dirname "$folder")" -mindepth 1 | tr '\n' ' ')"
   local entries
   entries=$(installed_entries)
   [ -z "$entries" ] || fail "left in the list of installed programs: $entries"
