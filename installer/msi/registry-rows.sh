@@ -7,7 +7,8 @@
 #   registry-rows.sh PREFIX OUTDIR win64 OCX64 OCX32   64-bit prefix: both libraries; writes
 #                                                       OUTDIR/rows64.wxi (64-bit view) and rows32.wxi
 #   registry-rows.sh PREFIX OUTDIR win32 OCX32         32-bit prefix: writes OUTDIR/rows32.wxi
-# Each include holds RegistryValue elements for the component of the library of that view: every key
+# Each include holds RegistryValue elements for the component of the library of that view, under the
+# classes of the package's hive (the variable Hive: HKLM per machine, HKCU per user): every key
 # the registration created gets a row that creates it and removes it, with all below it, at uninstall
 # (empty keys such as the class's Control key included); every value it wrote gets a row. The installed
 # library's path becomes the package's reference to its file ([#ocx64], [#ocx32]) and its folder the
@@ -120,12 +121,12 @@ for view in native wow; do
     }
     $2 != view { next }
     $1 == "K" {
-      printf "  <RegistryValue Root=\"HKLM\" Key=\"%s\" Name=\"*\" Type=\"string\" Value=\"\"/>\n", xml("Software\\Classes\\" $3)
+      printf "  <RegistryValue Root=\"$(var.Hive)\" Key=\"%s\" Name=\"*\" Type=\"string\" Value=\"\"/>\n", xml("Software\\Classes\\" $3)
       next
     }
     $1 == "V" {
       name = ($4 == "@") ? "" : " Name=\"" xml(formatted($4)) "\""
-      printf "  <RegistryValue Root=\"HKLM\" Key=\"%s\"%s Type=\"string\" Value=\"%s\"/>\n", xml("Software\\Classes\\" $3), name, xml(paths($5))
+      printf "  <RegistryValue Root=\"$(var.Hive)\" Key=\"%s\"%s Type=\"string\" Value=\"%s\"/>\n", xml("Software\\Classes\\" $3), name, xml(paths($5))
     }
   ' "$work/added" >"$work/rows" || die "cannot write the rows"
   if grep -qi 'C:\\\|Program Files' "$work/rows"; then

@@ -3,7 +3,12 @@
 # their own: one step per call, run in this order by ctest (each step needs the one before).
 #   msi_test.sh x64 install|scripts|registry|repair|upgrade|uninstall|setup-program-first|package-first
 #   msi_test.sh x86 install|scripts|registry|uninstall
-# x64: the 64-bit package in a 64-bit prefix; x86: the 32-bit package in a 32-bit prefix.
+#   msi_test.sh x64-folders install|scripts|registry|repair|upgrade|uninstall
+#   msi_test.sh x64-user|x86-user install|registry|uninstall|setup-programs
+#   msi_test.sh x64|x86|x64-user|x86-user file-versions
+# x64: the 64-bit package in a 64-bit prefix; x86: the 32-bit package in a 32-bit prefix; x64-folders:
+# the 64-bit package installed into folders an administrator chose (blanks, a letter outside ASCII);
+# -user: the package for one user (QTV_MSI names it).
 # Environment: QTV_MSI_PREFIX (the prefix, made afresh by "install"; a reference prefix beside it is
 # made by "registry"), QTV_MSI (the package), QTV_MSI32 (the 32-bit package), QTV_MSI_ROWS (the
 # package's registration rows, for building a newer version), QTV_MSI_UPGRADE_CODE, QTV_SETUP (the setup
@@ -12,9 +17,11 @@
 # files).
 set -uo pipefail
 # The 32-bit package, the setup program and half of what the 64-bit package installs are 32-bit
-# programs: on a kernel that runs none, every step runs where the emulator runs them.
-[ -n "${QTV_32BIT_PROGRAMS:-}" ] || exec "$(dirname "$QTV_WINE_RUN")/with-32bit-programs.sh" "$0" "$@"
-arch=$1 step=$2
+# programs: on a kernel that runs none, every step runs where the emulator runs them (but for the
+# reading of the File table, which runs none).
+[ -n "${QTV_32BIT_PROGRAMS:-}" ] || [ "${2:-}" = file-versions ] || exec "$(dirname "$QTV_WINE_RUN")/with-32bit-programs.sh" "$0" "$@"
+kind=$1 step=$2
+arch=${kind%%-*}
 export WINEPREFIX=$QTV_MSI_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 reference=$QTV_MSI_PREFIX-regsvr32
 drive_c=$WINEPREFIX/drive_c
@@ -37,6 +44,26 @@ else
   windows_folder='C:\Program Files\QTV Checksum'
   windows_folder32=$windows_folder
 fi
+docs=$folder
+install_arguments=()
+case $kind in
+*-folders)
+  # Both folders on the command line only at the first installation: repair, upgrade and removal find
+  # them again by themselves.
+  folder=$drive_c/"Q Tools/Prüf 64" folder32=$drive_c/"Q Tools/Prüf 32" docs=$drive_c/"Q Tools/Prüf 64"
+  windows_folder='C:\Q Tools\Prüf 64' windows_folder32='C:\Q Tools\Prüf 32'
+  install_arguments=("INSTALLFOLDER64=$windows_folder" "INSTALLFOLDER32=$windows_folder32")
+  # Wine reads the command line in the Unix locale's character set.
+  export LC_ALL=C.UTF-8
+  ;;
+*-user)
+  docs=$drive_c/users/$(id -un)/AppData/Local/Programs/"QTV Checksum"
+  windows_docs="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\QTV Checksum"
+  folder=$docs/64-bit folder32=$docs/32-bit
+  windows_folder="$windows_docs\\64-bit" windows_folder32="$windows_docs\\32-bit"
+  [ "$arch" = x86 ] && folder=$folder32 windows_folder=$windows_folder32
+  ;;
+esac
 failures=0
 
 fail() {
@@ -128,7 +155,7 @@ and not exactly one entry \"$name\""
 expect_files() {
   local pair file source
   local pairs=("$folder32/qtvchecksums100.ocx|$QTV_OCX32" "$folder32/qtvsum.dll|$QTV_ENGINE32"
-               "$folder/README.md|$QTV_README" "$folder/examples/checksum.vbs|$QTV_EXAMPLES/checksum.vbs")
+               "$docs/README.md|$QTV_README" "$docs/examples/checksum.vbs|$QTV_EXAMPLES/checksum.vbs")
   [ "$arch" = x64 ] && pairs+=("$folder/qtvchecksums100.ocx|$QTV_OCX64" "$folder/qtvsum64.dll|$QTV_ENGINE64")
   for pair in "${pairs[@]}"; do
     IFS='|' read -r file source <<<"$pair"
@@ -137,16 +164,35 @@ expect_files() {
   done
 }
 
+# The hive a package registers in: the machine's, or the user's for a package for one user.
+hive=$WINEPREFIX/system.reg
+[[ $kind == *-user ]] && hive=$WINEPREFIX/user.reg
+
 # The registration facts the package wrote equal those regsvr32 wrote in the reference prefix, key for
-# key and value for value, in both registry views.
+# key and value for value, in both registry views (a package for one user: the same, under the user's
+# classes).
 expect_regsvr32_registration() {
   WINEPREFIX=$WINEPREFIX wineserver -w
   # A folder written by Windows Installer ends with a backslash (the type library's HELPDIR), where
   # regsvr32 writes none: Windows Installer cannot write it otherwise, and both name the same folder.
-  "$dump" "$WINEPREFIX/system.reg" "${roots[@]}" |
+  "$dump" "$hive" "${roots[@]}" |
     sed -E 's/^(V\t[a-z]+\tTypelib\\\{[^\t]*\}\\[0-9.]+\\HELPDIR\t@\t.*)\\$/\1/I' >"$out.package"
   "$dump" "$reference/system.reg" "${roots[@]}" >"$out.regsvr32"
-  if [ ! -s "$out.regsvr32" ]; then
+  if [ "$kind" = x64-user ]; then
+    # Wine 8 keeps one view of HKEY_CURRENT_USER\Software\Classes (a 32-bit and a 64-bit write land in
+    # the same key), where Windows keeps the classes of each bitness apart: the user's classes hold
+    # the keys of both views, and each value one of them wrote there, one per name.
+    sed -i -E 's/^([KVX])\t[a-z]+\t/\1\tone\t/' "$out.regsvr32" "$out.package"
+    LC_ALL=C sort -u -o "$out.regsvr32" "$out.regsvr32"
+    LC_ALL=C sort -u -o "$out.package" "$out.package"
+    local names_expected names_written foreign
+    names_expected=$(cut -f1-4 "$out.regsvr32" | sort -u | wc -l)
+    names_written=$(cut -f1-4 "$out.package" | sort -u | wc -l)
+    foreign=$(LC_ALL=C comm -13 "$out.regsvr32" "$out.package")
+    [ "$names_expected" -eq "$names_written" ] && [ -z "$foreign" ] ||
+      fail "the user's classes hold $names_written keys and value names, not $names_expected, or values regsvr32 writes in neither view:
+${foreign:-none}"
+  elif [ ! -s "$out.regsvr32" ]; then
     fail "the reference prefix holds no registration"
   elif ! diff -u --label regsvr32 --label package "$out.regsvr32" "$out.package"; then
     fail "the package's registration differs from what regsvr32 writes (- regsvr32, + package)"
@@ -154,16 +200,46 @@ expect_regsvr32_registration() {
   rm -f "$out.package" "$out.regsvr32"
 }
 
+# Every value under HKEY_LOCAL_MACHINE, one "[key] value" a line, but for Windows Installer's own records
+# of the products it installed (which Wine keeps there for a per-user product as well: its list entry,
+# its components and upgrade code) and a device date that Wine renews at every start.
+machine_values() {
+  WINEPREFIX=$WINEPREFIX wineserver -w
+  LC_ALL=C awk '
+    /^\[/ {
+      key = $0; sub(/\] [0-9]+$/, "]", key)
+      skip = key ~ /^\[Software\\\\(Wow6432Node\\\\)?Microsoft\\\\Windows\\\\CurrentVersion\\\\(Installer\\\\|Uninstall\\\\\{)/
+      next
+    }
+    skip || /^#/ || /^$/ || /^"DriverDateData"=/ { next }
+    { print key " " $0 }
+  ' "$WINEPREFIX/system.reg" | LC_ALL=C sort
+}
+
+# HKEY_LOCAL_MACHINE as it was before a per-user package was installed.
+expect_machine_unchanged() {
+  machine_values >"$out.machine"
+  diff -u --label before --label now "$QTV_MSI_PREFIX.machine" "$out.machine" ||
+    fail "the package for one user changed HKEY_LOCAL_MACHINE (- before, + now)"
+  rm -f "$out.machine"
+}
+
 # Nothing of the registration and no file or folder is left.
 expect_nothing_left() {
   WINEPREFIX=$WINEPREFIX wineserver -w
   local left
-  left=$("$dump" "$WINEPREFIX/system.reg" "${roots[@]}")
+  left=$("$dump" "$WINEPREFIX/system.reg" "${roots[@]}"; "$dump" "$WINEPREFIX/user.reg" "${roots[@]}")
   [ -z "$left" ] || fail "left in the registry:
 $left"
-  for dir in "$folder" "$folder32"; do
+  left=$(grep -ai '^\[Software\\\\\(Wow6432Node\\\\\)\?QTV Software' "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg")
+  [ -z "$left" ] || fail "the folders' keys are left: $left"
+  for dir in "$folder" "$folder32" "$docs"; do
     [ ! -e "$dir" ] || fail "left behind: $dir $(find "$dir" 2>/dev/null | tr '\n' ' ')"
   done
+  # The chosen folders' parent is the administrator's (Windows Installer made it only because it was
+  # missing, and keeps it, empty).
+  [ -z "$(find "$(dirname "$folder")" -mindepth 1 2>/dev/null)" ] || [[ $kind != *-folders ]] ||
+    fail "left in the chosen folders' parent: $(find "$(dirname "$folder")" -mindepth 1 | tr '\n' ' ')"
   local entries
   entries=$(installed_entries)
   [ -z "$entries" ] || fail "left in the list of installed programs: $entries"
@@ -186,9 +262,30 @@ newer=$QTV_MSI_PREFIX-1.0.1.msi
 case $step in
 install)
   fresh_prefix "$WINEPREFIX"
-  msiexec 0 /i "$package"
+  [[ $kind == *-user ]] && machine_values >"$QTV_MSI_PREFIX.machine"
+  msiexec 0 /i "$package" "${install_arguments[@]}"
   expect_files
   expect_one_entry "QTV Checksum 1.0.0"
+  [[ $kind == *-user ]] && expect_machine_unchanged
+  ;;
+file-versions)
+  # Each library's row in the File table carries the version and language of the library's own version
+  # record, and no hash (which is for unversioned files); the README and the example are unversioned.
+  msiinfo export "$QTV_MSI" File | tr -d '\r' | tail -n +4 >"$out.files" || fail "msiinfo cannot read $QTV_MSI"
+  pairs=("ocx32|$QTV_OCX32" "engine32|$QTV_ENGINE32" "readme|" "example|")
+  [ "$arch" = x64 ] && pairs+=("ocx64|$QTV_OCX64" "engine64|$QTV_ENGINE64")
+  for pair in "${pairs[@]}"; do
+    IFS='|' read -r file_id source <<<"$pair"
+    read -r version language < <(awk -F '\t' -v id="$file_id" '$1 == id { print $5 " " $6 }' "$out.files")
+    expected="$("$QTV_MSI_SOURCES/file-version.sh" "${source:-/dev/null}" 2>/dev/null)"
+    [ -n "$source" ] && [[ ! $expected =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+\ [0-9]+$ ]] &&
+      fail "no version record read from $source: '$expected'"
+    [ "$version $language" = "${expected:- }" ] ||
+      fail "the File table gives $file_id the version '$version' and language '$language', not '${expected:-none}'"
+  done
+  hashed=$(msiinfo export "$QTV_MSI" MsiFileHash | tr -d '\r' | tail -n +4 | cut -f1 | sort | tr '\n' ' ')
+  [ "$hashed" = "example readme " ] || fail "the files with a hash are '$hashed', not only the unversioned ones"
+  rm -f "$out.files"
   ;;
 scripts)
   # One script, unchanged, in each bitness the package serves, through the one ProgID.
@@ -247,17 +344,50 @@ uninstall)
   [ ! -f "$newer" ] || installed=$newer
   msiexec 0 /x "$(windows_path "$installed")"
   expect_nothing_left
+  [[ $kind == *-user ]] && expect_machine_unchanged
   rm -f "$newer"
-  if [ "$arch" = x64 ]; then
+  if [ "$kind" = x64 ]; then
     # The package for 32-bit Windows refuses 64-bit Windows, where it would leave 64-bit programs
     # without the control.
     msiexec 1603 /i "$(windows_path "$QTV_MSI32")"
     expect_nothing_left
   fi
-  if [ "$arch" = x86 ]; then
+  if [ "$kind" != x64 ] && [ "$kind" != x64-user ]; then
     WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
     WINEPREFIX=$reference wineserver -k 2>/dev/null
   fi
+  ;;
+setup-programs)
+  # The package for one user refuses to install over the setup program's installation for this user
+  # (which marks it by its entry in the user's list of installed programs) and over its installation
+  # for the machine: both removals would take the package's registration with them.
+  expect_nothing_left
+  machine_values >"$QTV_MSI_PREFIX.machine"
+  entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum'
+  run "$wine_native" reg add "$entry" /v DisplayName /d 'QTV Checksum 1.0.0' /f
+  [ "$status" -eq 0 ] || { cat "$out"; fail "reg add ended with $status"; }
+  msiexec 1603 /i "$package"
+  msiexec_log | grep -a '^Property(S): QTV_USER_SETUP_PROGRAM = QTV Checksum 1.0.0$' >/dev/null ||
+    fail "the package did not find the entry of the setup program's installation for this user"
+  run "$wine_native" reg delete "$entry" /f
+  [ "$status" -eq 0 ] || { cat "$out"; fail "reg delete ended with $status"; }
+  expect_nothing_left
+  expect_machine_unchanged
+  run wine "$(windows_path "$QTV_SETUP")" /S
+  [ "$status" -eq 0 ] || { cat "$out"; fail "the setup program ended with $status"; }
+  msiexec 1603 /i "$package"
+  msiexec_log | grep -a '^Property(S): QTV_SETUP_PROGRAM = QTV Checksum 1.0.0$' >/dev/null ||
+    fail "the package did not find the setup program's entry"
+  [ ! -e "$docs" ] || fail "the package installed over the setup program's installation: $docs"
+  machine_folder=$drive_c/"Program Files/QTV Checksum"
+  cp "$machine_folder/uninstall.exe" "$drive_c/qtv-uninstall.exe"
+  run wine 'C:\qtv-uninstall.exe' /S '_?=C:\Program' 'Files\QTV' 'Checksum'
+  [ "$status" -eq 0 ] || { cat "$out"; fail "the setup program's uninstaller ended with $status"; }
+  rm -f "$drive_c/qtv-uninstall.exe"
+  expect_nothing_left
+  [ ! -e "$machine_folder" ] || fail "the setup program's folder is left"
+  WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+  WINEPREFIX=$reference wineserver -k 2>/dev/null
   ;;
 setup-program-first)
   # The package refuses to install over the setup program's installation, which keeps working and is
