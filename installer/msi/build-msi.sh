@@ -6,7 +6,13 @@
 # package's architecture and the version: each version (and each of the two packages) has its own, and
 # building the same version again gives the same one, as inventory tools expect of a release. QTV_WIXL
 # names wixl when it is not the one on the PATH.
+# The same sources give the same package: wixl 0.101 takes no package code, writes the present time as
+# the package's dates and each file's time into the cabinet, so the files go in through copies that
+# carry the build's time (SOURCE_DATE_EPOCH, required), and the summary information is written again
+# afterwards with a package code derived from everything that went in and the build's time as dates.
 set -uo pipefail
+export TZ=UTC LC_ALL=C
+[[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || { echo "build-msi: SOURCE_DATE_EPOCH (the build's time) is not set" >&2; exit 2; }
 [ $# -ge 5 ] || { echo "usage: $0 OUTPUT x64|x86 VERSION ROWSDIR UPGRADECODE NAME=VALUE..." >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 output=$1 arch=$2 version=$3 rows=$4 upgrade_code=$5
@@ -20,18 +26,24 @@ variant=$(printf '%x' $(( (0x${hash:16:1} & 0x3) | 0x8 )))
 product_code=$(printf '%s-%s-5%s-%s%s-%s' "${hash:0:8}" "${hash:8:4}" "${hash:13:3}" "$variant" "${hash:17:3}" \
   "${hash:20:12}" | tr a-f A-F)
 
+case $output in /*) ;; *) output=$PWD/$output ;; esac
+case $rows in /*) ;; *) rows=$PWD/$rows ;; esac
+log=$(mktemp)
+stage=$(mktemp -d)
+trap 'rm -rf "$log" "$stage"' EXIT
 # wixl looks files up below its working folder and refuses absolute names: it runs from the root, and
 # each file is named from there.
 defines=()
 for pair in "$@"; do
   name=${pair%%=*} value=${pair#*=}
-  case $value in /*) ;; *) value=$PWD/$value ;; esac
-  defines+=(-D "$name=${value#/}")
+  cp -R "$value" "$stage/$name" || exit 1
+  defines+=(-D "$name=${stage#/}/$name")
 done
-case $output in /*) ;; *) output=$PWD/$output ;; esac
-case $rows in /*) ;; *) rows=$PWD/$rows ;; esac
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+package_code=$( (printf '%s\n' "$product_code" "$SOURCE_DATE_EPOCH"
+  cd "$stage" && find . -type f | sort | xargs sha256sum
+  cat "$here/qtvchecksum.wxs" "$rows"/*.wxi) | sha1sum | cut -c1-32 | tr a-f A-F |
+  sed 's/^\(.\{8\}\)\(.\{4\}\)\(.\{4\}\)\(.\{4\}\)/\1-\2-\3-\4-/')
 rm -f "$output"
 # wixl says nothing about a good source: a warning (an attribute it ignores, a file it cannot read) fails
 # the build rather than make a package that lacks something.
@@ -48,3 +60,14 @@ if [ -s "$log" ]; then
   echo "build-msi: wixl warned while building $output" >&2
   exit 1
 fi
+# The summary information: the package code (9) and the dates (12 created, 13 saved).
+date=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y/%m/%d %H:%M:%S')
+msiinfo export "$output" _SummaryInformation >"$stage/summary" &&
+  sed -e "s|^9\t.*|9\t{$package_code}\r|" -e "s|^\(1[23]\)\t.*|\1\t$date\r|" "$stage/summary" \
+    >"$stage/_SummaryInformation.idt" &&
+  (cd "$stage" && msibuild "$output" -i _SummaryInformation.idt) &&
+  msiinfo suminfo "$output" | grep -q "{$package_code}" || {
+  rm -f "$output"
+  echo "build-msi: could not write the summary information of $output" >&2
+  exit 1
+}
