@@ -50,9 +50,11 @@ string(JOIN " " launcher ${QTV_WITH_BUILD_TIME})
 set_property(GLOBAL PROPERTY RULE_LAUNCH_COMPILE "${launcher}")
 set_property(GLOBAL PROPERTY RULE_LAUNCH_LINK "${launcher}")
 # The source and build folders' names stay out of the debug information, of __FILE__, and so of the
-# debug-link checksum and the Linux build id, which follow from the bytes.
-add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=./>"
-                    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=build/>")
+# debug-link checksum and the Linux build id, which follow from the bytes. The build folder's map comes
+# last, so that it wins where the build folder lies inside the sources; neither ends in a slash, so that
+# the compiler's working folder (the build folder itself) is mapped too.
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>"
+                    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}=build>")
 
 # The public headers, include/qtvchecksum/: the tree's own code includes them from where users do.
 add_library(qtv_public_headers INTERFACE)

@@ -85,7 +85,7 @@ sums() { # sums FOLDER...: one line per file under the folders, by name
 dpkg-query -W -f='${Package} ${Version} ${Architecture}\n' binutils gcc g++ cmake ninja-build \
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
   gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix mingw-w64-common mingw-w64-tools libz-mingw-w64-dev \
-  zlib1g-dev libgtk-3-dev nsis wixl msitools osslsigncode zip wine64 wine32:i386 | sort >"$out/toolchain.txt"
+  gcc-12 g++-12 zlib1g-dev libgtk-3-dev nsis wixl msitools osslsigncode zip wine64 wine32:i386 | sort >"$out/toolchain.txt"
 echo "== release: $out, built from $(git rev-parse HEAD) (time $SOURCE_DATE_EPOCH) in $(($(date +%s) - started)) s"
 cat "$out/SHA256SUMS"
 [ ! -f "$out/SHA256SUMS.signed" ] || cat "$out/SHA256SUMS.signed"
