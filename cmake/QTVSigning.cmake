@@ -62,9 +62,11 @@ set(QTV_SIGN_COMMAND ${PROJECT_BINARY_DIR}/sign-file.sh)
 # own), for a custom command or for a tool that signs what it makes (NSIS): a script in the build tree
 # that holds the settings, empty ones included, and no password.
 function(qtv_write_sign_command)
-  set(quoted "")
-  foreach(value IN ITEMS "${PROJECT_SOURCE_DIR}/cmake/sign-file.sh" ${ARGN})
-    string(REPLACE "'" "'\\''" value "${value}")
+  set(quoted " '${PROJECT_SOURCE_DIR}/cmake/sign-file.sh'")
+  # By index: an empty setting (no password, no time-stamping server) keeps its place.
+  math(EXPR last "${ARGC} - 1")
+  foreach(index RANGE ${last})
+    string(REPLACE "'" "'\\''" value "${ARGV${index}}")
     string(APPEND quoted " '${value}'")
   endforeach()
   string(REGEX REPLACE "^ ('[^']*') ('[^']*')(.*)$" "\\1 \\2 \"$1\" \"\${2:-$(basename \"$1\")}\"\\3" call
