@@ -34,6 +34,8 @@ signed)
   done
   # Each signature published detached, as a rebuild of the release attaches it.
   for file in "$@"; do
+    # osslsigncode writes no output over an existing file.
+    rm -f "$work/signature" "$work/bare"
     osslsigncode extract-signature -in "$file" -out "$work/signature" >/dev/null 2>&1
     published=""
     while IFS= read -r -d '' candidate; do
