@@ -27,9 +27,10 @@ Unicode true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QTVChecksum"
 
 ; With -DSIGN_SCRIPT=a command that signs the file it is given in place, the uninstaller is signed before
-; it is packed into the setup program, and the setup program once it is written.
+; it is packed into the setup program, and the setup program once it is written (the uninstaller by its
+; name among the signatures: NSIS signs it under a temporary one).
 !ifdef SIGN_SCRIPT
-  !uninstfinalize '"${SIGN_SCRIPT}" "%1"' = 0
+  !uninstfinalize '"${SIGN_SCRIPT}" "%1" "${UNINSTALLER}"' = 0
   !finalize '"${SIGN_SCRIPT}" "%1"' = 0
 !endif
 
@@ -39,6 +40,8 @@ OutFile "${OUTFILE}"
 ; runs it and asks for elevation only when it installs or removes for all users (see RunElevated).
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; The files keep no time of their own: the same sources give the same setup program.
+SetDateSave off
 ShowInstDetails show
 ShowUninstDetails show
 

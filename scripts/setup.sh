@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nsis wixl msitools
   wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
-  libgtk-3-dev openbox valgrind clang-format rhash osslsigncode
+  libgtk-3-dev openbox valgrind clang-format rhash osslsigncode zip
 )
 
 missing=()

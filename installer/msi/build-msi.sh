@@ -9,7 +9,13 @@
 # names wixl when it is not the one on the PATH. The libraries' rows in the File table carry the file
 # version and language of each library's own version record (file-version.sh), so that Windows Installer
 # replaces them by its file-versioning rules rather than those for data files.
+# The same sources give the same package: wixl 0.101 takes no package code, writes the present time as
+# the package's dates and each file's time into the cabinet, so the files go in through copies that
+# carry the build's time (SOURCE_DATE_EPOCH, required), and the summary information is written again
+# afterwards with a package code derived from everything that went in and the build's time as dates.
 set -uo pipefail
+export TZ=UTC LC_ALL=C
+[[ ${SOURCE_DATE_EPOCH:-} =~ ^[0-9]+$ ]] || { echo "build-msi: SOURCE_DATE_EPOCH (the build's time) is not set" >&2; exit 2; }
 [ $# -ge 5 ] || { echo "usage: $0 OUTPUT x64|x86|x64-user|x86-user VERSION ROWSDIR UPGRADECODE NAME=VALUE..." >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 output=$1 arch=$2 version=$3 rows=$4 upgrade_code=$5
@@ -25,6 +31,11 @@ product_code=$(printf '%s-%s-5%s-%s%s-%s' "${hash:0:8}" "${hash:8:4}" "${hash:13
 
 arch=${arch%-user}
 
+case $output in /*) ;; *) output=$PWD/$output ;; esac
+case $rows in /*) ;; *) rows=$PWD/$rows ;; esac
+log=$(mktemp)
+stage=$(mktemp -d)
+trap 'rm -rf "$log" "$stage"' EXIT
 # wixl looks files up below its working folder and refuses absolute names: it runs from the root, and
 # each file is named from there.
 defines=()
@@ -32,13 +43,15 @@ declare -A sources=()
 for pair in "$@"; do
   name=${pair%%=*} value=${pair#*=}
   case $value in /*) ;; *) value=$PWD/$value ;; esac
-  defines+=(-D "$name=${value#/}")
+  cp -R "$value" "$stage/$name" || exit 1
+  defines+=(-D "$name=${stage#/}/$name")
   sources[$name]=$value
 done
-case $output in /*) ;; *) output=$PWD/$output ;; esac
-case $rows in /*) ;; *) rows=$PWD/$rows ;; esac
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+package_code=$( (printf '%s\n' "$product_code" "$SOURCE_DATE_EPOCH"
+  cd "$stage" && find . -type f | sort | xargs sha256sum
+  cat "$here/qtvchecksum.wxs" "$rows"/*.wxi) | sha1sum | cut -c1-32 | tr a-f A-F |
+  sed 's/^\(.\{8\}\)\(.\{4\}\)\(.\{4\}\)\(.\{4\}\)/\1-\2-\3-\4-/')
 rm -f "$output"
 # wixl says nothing about a good source: a warning (an attribute it ignores, a file it cannot read) fails
 # the build rather than make a package that lacks something.
@@ -67,3 +80,15 @@ for pair in ocx64=Ocx64 engine64=Engine64 ocx32=Ocx32 engine32=Engine32; do
     msibuild "$output" -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = '$file_id'" ||
     { rm -f "$output"; echo "build-msi: cannot set the version of $file_id in $output" >&2; exit 1; }
 done
+
+# The summary information: the package code (9) and the dates (12 created, 13 saved).
+date=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y/%m/%d %H:%M:%S')
+msiinfo export "$output" _SummaryInformation >"$stage/summary" &&
+  sed -e "s|^9\t.*|9\t{$package_code}\r|" -e "s|^\(1[23]\)\t.*|\1\t$date\r|" "$stage/summary" \
+    >"$stage/_SummaryInformation.idt" &&
+  (cd "$stage" && msibuild "$output" -i _SummaryInformation.idt) &&
+  msiinfo suminfo "$output" | grep -q "{$package_code}" || {
+  rm -f "$output"
+  echo "build-msi: could not write the summary information of $output" >&2
+  exit 1
+}
