@@ -1,7 +1,7 @@
 ; The Windows installer: both control libraries with their engines, the examples and the README.
 ;   makensis -DVERSION=1.0.0 -DOCX32=... -DOCX64=... -DENGINE32=... -DENGINE64=... -DREADME=... -DEXAMPLES=folder
 ;            -DMANIFEST32=... -DMANIFEST64=... (each library's assembly manifest)
-;            -DOUTFILE=... -DMSI_UPGRADE_CODE=GUID [-DSIGN_SCRIPT=... (see below)] qtvchecksum.nsi
+;            -DOUTFILE=... -DMSI_UPGRADE_CODE=GUID -DMSI_USER_UPGRADE_CODE=GUID [-DSIGN_SCRIPT=... (see below)] qtvchecksum.nsi
 ; On 64-bit Windows the 64-bit control library goes to "Program Files\QTV Checksum" and the 32-bit one to
 ; "Program Files (x86)\QTV Checksum", each registered by the regsvr32 of its own bitness; on 32-bit Windows
 ; only the 32-bit one is installed. Each has the engine of its bitness beside it, which it loads where a
@@ -195,7 +195,12 @@ Function .onInit
   ; regsvr32 calls would overwrite and its uninstaller remove: it must not install over the package.
   ; MsiEnumRelatedProducts answers 0 (ERROR_SUCCESS) when a product of the package's upgrade code is
   ; installed. The status is 1638, "another version of this product is already installed".
+  ; The packages for one user have an upgrade code of their own and register under the user's classes,
+  ; where this installer's registration (either mode) writes too.
   System::Call 'msi::MsiEnumRelatedProductsW(w "{${MSI_UPGRADE_CODE}}", i 0, i 0, w .r1) i .r0'
+  ${If} $0 != 0
+    System::Call 'msi::MsiEnumRelatedProductsW(w "{${MSI_USER_UPGRADE_CODE}}", i 0, i 0, w .r1) i .r0'
+  ${EndIf}
   ${If} $0 == 0
     MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is installed from its Windows Installer package ($1). Uninstall it first (Settings, Apps), then run this setup program." /SD IDOK
     SetErrorLevel 1638
