@@ -24,25 +24,7 @@ drive_c=$WINEPREFIX/drive_c
 folder64=$drive_c/"Program Files/QTV Checksum"
 folder32=$drive_c/"Program Files (x86)/QTV Checksum"
 wine64=/usr/lib/wine/wine64
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-# Runs a Wine program with its output in a file, never on ctest's pipe (Wine's background processes keep
-# the first program's output open), then shows that output without carriage returns.
-# Usage: run LAUNCHER PROGRAM ARGS...; the output is in $out, the exit code in $status.
-out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-run() {
-  "$@" >"$out" 2>&1 </dev/null
-  status=$?
-  sed -i 's/\r$//' "$out"
-}
-
-windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+source "$(dirname "$0")/test_helpers.sh"
 
 # In a build signed by the test authority (QTV_TEST_AUTHORITY), a file made by installing or by first use
 # carries the same signature as what was built.
@@ -50,21 +32,6 @@ expect_signed() {
   [ -n "${QTV_TEST_AUTHORITY:-}" ] || return 0
   osslsigncode verify -CAfile "$QTV_TEST_AUTHORITY/authority.pem" -in "$1" >"$out" 2>&1 ||
     { cat "$out"; fail "not signed by the test authority: $1"; }
-}
-
-# Runs by_progid.vbs with the 32-bit (wine) or 64-bit ($wine64) cscript on the text "a" and a file
-# holding "abc"; checks the host's bitness and the checksums.
-expect_checksums() {
-  local launcher=$1 arch=$2
-  printf abc >"$drive_c/qtv-abc.txt"
-  run "$launcher" cscript //nologo "$(windows_path "$QTV_SCRIPTS/by_progid.vbs")" a 'C:\qtv-abc.txt'
-  cat "$out"
-  local expected="host $arch
-e8b7be43 00620062 0cc175b9c0f1b6a831c399e269772661 86f7e437faa5a7fce15d1ddcb9eaeaea377667b8 ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb
-352441c2 024d0127 900150983cd24fb0d6963f7d28e17f72 a9993e364706816aba3e25717850c26c9cd0d89d ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad
-DONE"
-  [ "$status" -eq 0 ] && [ "$(cat "$out")" = "$expected" ] || fail "$arch cscript: expected
-$expected"
 }
 
 # A key exists in the 64-bit (wine64) or the 32-bit (wine) registry view.

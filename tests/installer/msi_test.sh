@@ -64,27 +64,7 @@ case $kind in
   [ "$arch" = x86 ] && folder=$folder32 windows_folder=$windows_folder32
   ;;
 esac
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-# Runs a Wine program with its output in a file, never on ctest's pipe (Wine's background processes keep
-# the first program's output open). Usage: run LAUNCHER PROGRAM ARGS...; output in $out, status in $status.
-out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-run() {
-  "$@" >"$out" 2>&1 </dev/null
-  status=$?
-  sed -i 's/\r$//' "$out"
-}
-
-windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
-
-# A Unix exit status keeps the low 8 bits of the Windows one.
-low() { echo $(($1 & 255)); }
+source "$(dirname "$0")/test_helpers.sh"
 
 # The last msiexec run's log; Wine's msiexec writes it in the ANSI code page, Windows' in UTF-16.
 msiexec_log() {
@@ -109,21 +89,6 @@ msiexec() {
     fail "msiexec $* ended with $status, not $expected (as $(low "$expected"))"
     [ -f "$drive_c/qtv-msiexec.log" ] && msiexec_log | grep -aiE 'error|return value [03]|fail' | head -40
   fi
-}
-
-# Runs by_progid.vbs with a cscript of the given bitness through the one ProgID, on the text "a" and a
-# file holding "abc"; checks the host's bitness and the checksums.
-expect_checksums() {
-  local launcher=$1 host=$2
-  printf abc >"$drive_c/qtv-abc.txt"
-  run "$launcher" cscript //nologo "$(windows_path "$QTV_SCRIPTS/by_progid.vbs")" a 'C:\qtv-abc.txt'
-  cat "$out"
-  local expected="host $host
-e8b7be43 00620062 0cc175b9c0f1b6a831c399e269772661 86f7e437faa5a7fce15d1ddcb9eaeaea377667b8 ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb
-352441c2 024d0127 900150983cd24fb0d6963f7d28e17f72 a9993e364706816aba3e25717850c26c9cd0d89d ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad
-DONE"
-  [ "$status" -eq 0 ] && [ "$(cat "$out")" = "$expected" ] || fail "$host cscript: expected
-$expected"
 }
 
 expect_all_checksums() {
