@@ -235,10 +235,15 @@ install)
   ;;
 file-versions)
   # Each library's row in the File table carries the version and language of the library's own version
-  # record, and no hash (which is for unversioned files); the README and the example are unversioned.
+  # record, and no hash (which is for unversioned files); the README, the example and the assembly
+  # manifests are unversioned.
   msiinfo export "$QTV_MSI" File | tr -d '\r' | tail -n +4 >"$out.files" || fail "msiinfo cannot read $QTV_MSI"
-  pairs=("ocx32|$QTV_OCX32" "engine32|$QTV_ENGINE32" "readme|" "example|")
-  [ "$arch" = x64 ] && pairs+=("ocx64|$QTV_OCX64" "engine64|$QTV_ENGINE64")
+  pairs=("ocx32|$QTV_OCX32" "engine32|$QTV_ENGINE32" "manifest32|" "readme|" "example|")
+  unversioned="example manifest32 readme "
+  if [ "$arch" = x64 ]; then
+    pairs+=("ocx64|$QTV_OCX64" "engine64|$QTV_ENGINE64" "manifest64|")
+    unversioned="example manifest32 manifest64 readme "
+  fi
   for pair in "${pairs[@]}"; do
     IFS='|' read -r file_id source <<<"$pair"
     read -r version language < <(awk -F '\t' -v id="$file_id" '$1 == id { print $5 " " $6 }' "$out.files")
@@ -249,7 +254,7 @@ file-versions)
       fail "the File table gives $file_id the version '$version' and language '$language', not '${expected:-none}'"
   done
   hashed=$(msiinfo export "$QTV_MSI" MsiFileHash | tr -d '\r' | tail -n +4 | cut -f1 | sort | tr '\n' ' ')
-  [ "$hashed" = "example readme " ] || fail "the files with a hash are '$hashed', not only the unversioned ones"
+  [ "$hashed" = "$unversioned" ] || fail "the files with a hash are '$hashed', not only the unversioned ones"
   rm -f "$out.files"
   ;;
 scripts)
