@@ -39,34 +39,87 @@ export WINEPREFIX=$QTV_WINEPREFIX WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all,err
 # No .NET or HTML engine installs; and a crashing program fails at once instead of waiting in Wine's
 # debugger until its time runs out.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d"}
-# Every step of making the prefix runs under the loader of the prefix's own bitness: the `wineboot` and
+# Every step of making a prefix runs under the loader of the prefix's own bitness: the `wineboot` and
 # `wine` commands go through the 32-bit loader, which some machines cannot run.
+# $1: the folder to make the prefix in, empty or absent.
+boot_prefix() (
+  export WINEPREFIX=$1
+  # A first start on a busy machine can give up (wineboot times out waiting for its services): the
+  # prefix is then made again from a clean start once, and a second failure says what Wine said.
+  log=$1.boot.log
+  if ! "$launcher" wineboot -i >"$log" 2>&1 </dev/null; then
+    echo "$me: the first start of $1 gave up; starting it once more" >&2
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    "$launcher" wineboot -i >>"$log" 2>&1 </dev/null || {
+      echo "$me: could not make the prefix $1:" >&2
+      cat "$log" >&2
+      exit 1
+    }
+  fi
+  # Windows, dialogs and message boxes work without an X server through the null driver.
+  "$launcher" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$log" 2>&1 </dev/null || {
+    echo "$me: could not set the null display driver in $1:" >&2
+    cat "$log" >&2
+    exit 1
+  }
+  wineserver -w
+  touch "$1/.qtv-ready"
+)
+
+# Wine 8 copies its own libraries into every prefix: 600 MB for a 32-bit one, 1.3 GB for a 64-bit one,
+# and a build tree's tests make a dozen prefixes. Each build tree therefore boots one untouched prefix of
+# each bitness, its template, and makes the others as copies whose libraries and programs are hard links
+# to the template's: a few megabytes each, and seconds instead of a minute's boot under emulation.
+# Everything else (the registry above all) is a copy of its own. Nothing writes Wine's libraries in place,
+# which a link would carry to every prefix: Wine replaces its registry files by renaming, and the
+# installers under test write their own folders only.
+# The template lives at the top of the outermost build tree above the prefix; a prefix outside any
+# build tree, or on a file system that takes no hard links from there, is booted on its own.
+template_of() {
+  local dir top=""
+  dir=$(dirname "$1")
+  while [ "$dir" != / ] && [ "$dir" != . ]; do
+    [ -f "$dir/CMakeCache.txt" ] && top=$dir
+    dir=$(dirname "$dir")
+  done
+  [ -n "$top" ] && echo "$top/wine-template-$arch"
+}
+
+# $1: the template; $2: the folder to make the prefix in, empty.
+clone_prefix() {
+  cp -al "$1/." "$2/" 2>/dev/null || return 1
+  # Whatever is not one of Wine's own libraries or programs gets a copy of its own in the new prefix.
+  find "$2" -type f -links +1 ! \( -path "$2/drive_c/windows/*" \( -iname '*.dll' -o -iname '*.exe' \
+    -o -iname '*.drv' -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' \
+    -o -iname '*.nls' -o -iname '*.tlb' -o -iname '*.vxd' \) \) \
+    -exec sh -c 'for f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f" || exit 1; done' sh {} +
+}
+
 if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
   mkdir -p "$WINEPREFIX" || { echo "$me: cannot make the folder $WINEPREFIX" >&2; exit 2; }
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.qtv-ready" ]; then
-      # A first start on a busy machine can give up (wineboot times out waiting for its services): the
-      # prefix is then made again from a clean start once, and a second failure says what Wine said.
-      log=$WINEPREFIX.boot.log
-      if ! "$launcher" wineboot -i >"$log" 2>&1 </dev/null; then
-        echo "$me: the first start of $WINEPREFIX gave up; starting it once more" >&2
-        wineserver -k >/dev/null 2>&1
-        wineserver -w >/dev/null 2>&1
-        "$launcher" wineboot -i >>"$log" 2>&1 </dev/null || {
-          echo "$me: could not make the prefix $WINEPREFIX:" >&2
-          cat "$log" >&2
-          exit 1
-        }
+      template=$(template_of "$WINEPREFIX")
+      if [ -n "$template" ] && [ "$template" != "$WINEPREFIX" ]; then
+        (
+          flock 8
+          if [ ! -f "$template/.qtv-ready" ]; then
+            rm -rf "$template" && mkdir -p "$template" && boot_prefix "$template"
+          fi
+        ) 8>"$template.lock" || exit $?
+        # The copy is made beside the prefix and put in its place whole: a program started meanwhile
+        # never finds a prefix that looks ready but is not. A copy that fails is undone.
+        rm -rf "$WINEPREFIX.copy" && mkdir "$WINEPREFIX.copy" || exit 2
+        if clone_prefix "$template" "$WINEPREFIX.copy"; then
+          rm -rf "$WINEPREFIX" && mv "$WINEPREFIX.copy" "$WINEPREFIX" && exit 0
+          echo "$me: cannot put the copy of $template in place of $WINEPREFIX" >&2
+          exit 2
+        fi
+        rm -rf "$WINEPREFIX.copy"
       fi
-      # Windows, dialogs and message boxes work without an X server through the null driver.
-      "$launcher" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$log" 2>&1 </dev/null || {
-        echo "$me: could not set the null display driver in $WINEPREFIX:" >&2
-        cat "$log" >&2
-        exit 1
-      }
-      wineserver -w
-      touch "$WINEPREFIX/.qtv-ready"
+      boot_prefix "$WINEPREFIX"
     fi
   ) 9>"$WINEPREFIX.lock" || exit $?
 fi

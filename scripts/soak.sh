@@ -45,7 +45,8 @@ for run in $(seq "$runs"); do
     started=$SECONDS
     # A fresh prefix each time, as a new machine has: the first start is where Wine is slowest. Whatever
     # still runs in the old ones is ended first, or it would write into the new one.
-    for prefix in "build/$preset/wineprefix" "build/$preset/installer-prefix"; do
+    # The templates the build tree's prefixes are copied from go too, so each run boots Wine afresh.
+    for prefix in "build/$preset/wineprefix" "build/$preset/installer-prefix" "build/$preset"/wine-template-*[0-9]; do
       if [ -d "$prefix" ]; then
         WINEPREFIX=$PWD/$prefix wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$PWD/$prefix wineserver -w >/dev/null 2>&1 || true
