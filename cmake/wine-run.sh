@@ -74,10 +74,15 @@ boot_prefix() (
 # Everything else (the registry above all) is a copy of its own. Nothing writes Wine's libraries in place,
 # which a link would carry to every prefix: Wine replaces its registry files by renaming, and the
 # installers under test write their own folders only.
-# The template lives at the top of the outermost build tree above the prefix; a prefix outside any
-# build tree, or on a file system that takes no hard links from there, is booted on its own.
+# The template lives at the top of the outermost build tree above the prefix, or in QTV_WINE_TEMPLATES
+# (a second build of the same sources borrows the first one's); a prefix outside any build tree, or on a
+# file system that takes no hard links from there, is booted on its own.
 template_of() {
   local dir top=""
+  if [ -n "${QTV_WINE_TEMPLATES:-}" ]; then
+    echo "$QTV_WINE_TEMPLATES/wine-template-$arch"
+    return
+  fi
   dir=$(dirname "$1")
   while [ "$dir" != / ] && [ "$dir" != . ]; do
     [ -f "$dir/CMakeCache.txt" ] && top=$dir
