@@ -5,7 +5,7 @@
 #   msi_test.sh x86 install|scripts|registry|uninstall
 #   msi_test.sh x64-folders install|scripts|registry|repair|upgrade|uninstall
 #   msi_test.sh x64-user|x86-user install|registry|uninstall|setup-programs
-#   msi_test.sh x64|x86|x64-user|x86-user file-versions
+#   msi_test.sh x64|x86|x64-user|x86-user file-versions|same-bytes
 # x64: the 64-bit package in a 64-bit prefix; x86: the 32-bit package in a 32-bit prefix; x64-folders:
 # the 64-bit package installed into folders an administrator chose (blanks, a letter outside ASCII);
 # -user: the package for one user (QTV_MSI names it).
@@ -19,7 +19,7 @@ set -uo pipefail
 # The 32-bit package, the setup program and half of what the 64-bit package installs are 32-bit
 # programs: on a kernel that runs none, every step runs where the emulator runs them (but for the
 # reading of the File table, which runs none).
-[ -n "${QTV_32BIT_PROGRAMS:-}" ] || [ "${2:-}" = file-versions ] || exec "$(dirname "$QTV_WINE_RUN")/with-32bit-programs.sh" "$0" "$@"
+[ -n "${QTV_32BIT_PROGRAMS:-}" ] || [ "${2:-}" = file-versions ] || [ "${2:-}" = same-bytes ] || exec "$(dirname "$QTV_WINE_RUN")/with-32bit-programs.sh" "$0" "$@"
 kind=$1 step=$2
 arch=${kind%%-*}
 export WINEPREFIX=$QTV_MSI_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
@@ -224,6 +224,16 @@ fresh_prefix() {
 package=$(windows_path "$QTV_MSI")
 newer=$QTV_MSI_PREFIX-1.0.1.msi
 
+# Builds a package from the built files as the build does. $1: the package; $2: its kind; $3: its version.
+build_package() {
+  local files64=()
+  [ "$arch" = x86 ] || files64=(Ocx64="$QTV_OCX64" Engine64="$QTV_ENGINE64"
+    Manifest64="$(dirname "$QTV_OCX64")/qtvchecksums100.manifest")
+  run "$QTV_MSI_SOURCES/build-msi.sh" "$1" "$2" "$3" "$QTV_MSI_ROWS" "$QTV_MSI_UPGRADE_CODE" "${files64[@]}" \
+    Ocx32="$QTV_OCX32" Engine32="$QTV_ENGINE32" Manifest32="$(dirname "$QTV_OCX32")/qtvchecksums100.manifest" \
+    Readme="$QTV_README" Examples="$QTV_EXAMPLES"
+}
+
 case $step in
 install)
   fresh_prefix "$WINEPREFIX"
@@ -232,6 +242,24 @@ install)
   expect_files
   expect_one_entry "QTV Checksum 1.0.0"
   [[ $kind == *-user ]] && expect_machine_unchanged
+  ;;
+same-bytes)
+  # The package built again from the same files is the same bytes, every time: wixl numbers actions
+  # that share their neighbours in an order that changes from run to run, which only a chain fixes.
+  work=$(mktemp -d)
+  for run_number in 1 2 3 4; do
+    build_package "$work/$run_number.msi" "$kind" 1.0.0
+    [ "$status" -eq 0 ] || { cat "$out"; fail "the package could not be built again"; break; }
+    if [ "$run_number" -gt 1 ] && ! cmp -s "$work/1.msi" "$work/$run_number.msi"; then
+      fail "building the package again gave other bytes (build 1 and build $run_number):"
+      for table in $(msiinfo tables "$work/1.msi"); do
+        diff <(msiinfo export "$work/1.msi" "$table") <(msiinfo export "$work/$run_number.msi" "$table") |
+          sed "s/^/  $table: /"
+      done
+      break
+    fi
+  done
+  rm -rf "$work"
   ;;
 file-versions)
   # Each library's row in the File table carries the version and language of the library's own version
@@ -293,10 +321,7 @@ repair)
 upgrade)
   # A newer version built from the same source replaces the installed one: one entry is left, the new
   # one, and the registration is whole. The older package then refuses to downgrade it.
-  run "$QTV_MSI_SOURCES/build-msi.sh" "$newer" "$arch" 1.0.1 "$QTV_MSI_ROWS" "$QTV_MSI_UPGRADE_CODE" \
-    Ocx64="$QTV_OCX64" Engine64="$QTV_ENGINE64" Ocx32="$QTV_OCX32" Engine32="$QTV_ENGINE32" \
-    Manifest64="$(dirname "$QTV_OCX64")/qtvchecksums100.manifest" Manifest32="$(dirname "$QTV_OCX32")/qtvchecksums100.manifest" \
-    Readme="$QTV_README" Examples="$QTV_EXAMPLES"
+  build_package "$newer" "$arch" 1.0.1
   [ "$status" -eq 0 ] || { cat "$out"; fail "the newer package could not be built"; exit 1; }
   msiexec 0 /i "$(windows_path "$newer")"
   expect_one_entry "QTV Checksum 1.0.1"
